@@ -1,0 +1,27 @@
+#include "analysis/audio_range.h"
+
+#include "eventfile/level_tracker.h"
+
+namespace cutspot {
+
+void finish_audio_range(audio_range* range) {
+  range->audio_scale = range->audio_max != 0 ? AUDIO_FULL_SCALE / range->audio_max : 0;
+  // Loud files (above 5000) and files without audio are not scaled at all.
+  if (range->audio_scale == 0) range->audio_scale = 1;
+  // One tenth of the way from the quietest to the loudest value. Without audio the
+  // unsigned arithmetic gives all bits set, so every level counts as quiet.
+  range->silence_threshold =
+      range->audio_scale *
+      (range->audio_min + (range->audio_max - range->audio_min) / 10);
+}
+
+audio_range scan_audio_range(record_reader* reader) {
+  audio_range range;
+  event_record record;
+  reader->rewind_to_records();
+  while (reader->read_event_record(&record)) note_audio_value(&range, record);
+  finish_audio_range(&range);
+  return range;
+}
+
+}  // namespace cutspot

@@ -1,0 +1,30 @@
+// One run of cutspot, from the argument vector to the exit status: the passes over the
+// event file in their fixed order and every report of failure. The file system and the
+// two output streams come in from outside, so the whole program can run in memory.
+#ifndef CUTSPOT_APP_RUN_H_
+#define CUTSPOT_APP_RUN_H_
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "eventfile/byte_source.h"
+#include "report/output_buffer.h"
+
+namespace cutspot {
+
+// Exit statuses.
+inline constexpr int EXIT_OK = 0;
+inline constexpr int EXIT_FAILED = 1;  // The run failed after the file was opened.
+inline constexpr int EXIT_USAGE = 2;   // The usage message was printed.
+
+// Opens an event file, with the contract of open_event_file.
+using source_opener = std::function<std::unique_ptr<byte_source>(
+    const std::string& name, std::string* reason, bool* usage_error)>;
+
+int run_cutspot(int argc, const char* const* argv, const source_opener& open, byte_sink& out,
+                byte_sink& err);
+
+}  // namespace cutspot
+
+#endif  // CUTSPOT_APP_RUN_H_

@@ -1,0 +1,41 @@
+// The current picture brightness and audio loudness as of the latest record. Audio and
+// video records arrive interleaved, each carrying only its own measurement; the tracker
+// lets every record be judged on both, and replaces a value by its neutral setting when
+// its kind of record has not been seen for a while.
+#ifndef CUTSPOT_EVENTFILE_LEVEL_TRACKER_H_
+#define CUTSPOT_EVENTFILE_LEVEL_TRACKER_H_
+
+#include <cstdint>
+
+#include "eventfile/event_record.h"
+
+namespace cutspot {
+
+// No fresh picture information; counts as bright.
+inline constexpr std::uint32_t VIDEO_LEVEL_NONE = 256;
+// The scaled level of the loudest audio, and the neutral level when audio is stale.
+inline constexpr std::uint32_t AUDIO_FULL_SCALE = 10000;
+// An audio record finds the picture stale after this long without video...
+inline constexpr std::int64_t VIDEO_STALE_NS = 70000000;
+// ...and a video record finds the audio stale after this long without audio.
+inline constexpr std::int64_t AUDIO_STALE_NS = 50000000;
+
+struct level_tracker {
+  std::uint32_t video_level = VIDEO_LEVEL_NONE;
+  std::uint32_t audio_level = AUDIO_FULL_SCALE;
+  std::int64_t last_audio_ns = 0;
+  std::int64_t last_video_ns = 0;
+};
+
+// Applies one record. audio_scale is at least 1.
+void track_levels(level_tracker* tracker, const event_record& record, std::uint32_t audio_scale);
+
+// Returns both levels to their neutral settings; the times are kept.
+inline void reset_levels(level_tracker* tracker) {
+  tracker->video_level = VIDEO_LEVEL_NONE;
+  tracker->audio_level = AUDIO_FULL_SCALE;
+}
+
+}  // namespace cutspot
+
+#endif  // CUTSPOT_EVENTFILE_LEVEL_TRACKER_H_

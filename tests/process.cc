@@ -1,0 +1,92 @@
+#include "process.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace cutspot::testing {
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+temp_dir::temp_dir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "cutspot-test-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+temp_dir::~temp_dir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::string temp_dir::write(const std::string& name, const std::string& bytes) const {
+  std::string full = path_ + "/" + name;
+  std::filesystem::create_directories(std::filesystem::path(full).parent_path());
+  std::ofstream(full, std::ios::binary) << bytes;
+  return full;
+}
+
+process_result run_process(const std::string& program, const std::vector<std::string>& args,
+                           const stdout_target& target) {
+  temp_dir dir;
+  const std::string out_path = dir.path() + "/stdout";
+  const std::string err_path = dir.path() + "/stderr";
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  switch (target.how) {
+    case stdout_target::capture:
+      posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out_path.c_str(),
+                                       O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      break;
+    case stdout_target::file:
+      posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, target.path.c_str(), O_WRONLY,
+                                       0);
+      break;
+    case stdout_target::closed:
+      posix_spawn_file_actions_addclose(&actions, STDOUT_FILENO);
+      break;
+  }
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err_path.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
+
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(program.c_str()));
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+
+  pid_t pid;
+  int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) throw std::runtime_error("cannot start " + program);
+
+  int wstatus = 0;
+  while (waitpid(pid, &wstatus, 0) < 0) {
+  }
+  process_result result;
+  result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+  result.out = read_file(out_path);
+  result.err = read_file(err_path);
+  return result;
+}
+
+process_result run_cutspot(const std::vector<std::string>& args, const stdout_target& target) {
+  return run_process(CUTSPOT_BINARY, args, target);
+}
+
+}  // namespace cutspot::testing

@@ -1,0 +1,49 @@
+// Runs the built cutspot as a separate process and captures what it prints.
+#ifndef CUTSPOT_TESTS_PROCESS_H_
+#define CUTSPOT_TESTS_PROCESS_H_
+
+#include <string>
+#include <vector>
+
+namespace cutspot::testing {
+
+struct process_result {
+  int status = -1;  // Exit status, or 128 + signal number when killed by a signal.
+  std::string out;
+  std::string err;
+};
+
+// Where the child's standard output goes.
+struct stdout_target {
+  enum kind { capture, file, closed } how = capture;
+  std::string path;  // With kind file, e.g. "/dev/full".
+};
+
+// Runs `program args...` with standard input from /dev/null.
+process_result run_process(const std::string& program, const std::vector<std::string>& args,
+                           const stdout_target& target = {});
+
+// Runs the cutspot binary under test.
+process_result run_cutspot(const std::vector<std::string>& args,
+                           const stdout_target& target = {});
+
+// A fresh directory removed with everything in it when the object goes.
+class temp_dir {
+ public:
+  temp_dir();
+  ~temp_dir();
+  temp_dir(const temp_dir&) = delete;
+  temp_dir& operator=(const temp_dir&) = delete;
+  const std::string& path() const { return path_; }
+  // Writes bytes to path()/name and returns the full path.
+  std::string write(const std::string& name, const std::string& bytes) const;
+
+ private:
+  std::string path_;
+};
+
+std::string read_file(const std::string& path);
+
+}  // namespace cutspot::testing
+
+#endif  // CUTSPOT_TESTS_PROCESS_H_
