@@ -9,6 +9,7 @@
 #include "eventfile/record_reader.h"
 #include "report/cut_list.h"
 #include "report/level_graph.h"
+#include "report/report_context.h"
 
 namespace cutspot {
 namespace {
@@ -59,10 +60,12 @@ int run_passes(const command_line& cl, record_reader* reader, output_buffer* out
     return EXIT_FAILED;
   }
 
+  const report_context context{cl.file_name, mpeg_name, settings.marks, range, detector.get()};
   switch (settings.format) {
     case output_format::cut_list:
       emit_marks(&detector->intervals, settings.marks, out);
       break;
+    // Other documents: one case each.
     default:
       report(err, "this output format is not available yet");
       return EXIT_FAILED;
