@@ -31,8 +31,7 @@ int finish(output_buffer* out, byte_sink& err, int status) {
 }
 
 // The passes over the open file. Returns EXIT_OK or EXIT_FAILED.
-int run_passes(const command_line& cl, record_reader* reader, output_buffer* out,
-               byte_sink& err) {
+int run_passes(const command_line& cl, record_reader* reader, output_buffer* out, byte_sink& err) {
   const run_settings& settings = cl.settings;
   auto read_failed = [&] {
     if (!reader->failed()) return false;
@@ -60,7 +59,8 @@ int run_passes(const command_line& cl, record_reader* reader, output_buffer* out
     return EXIT_FAILED;
   }
 
-  const report_context context{cl.file_name, mpeg_name, settings.marks, range, detector.get()};
+  [[maybe_unused]] const report_context context{cl.file_name, mpeg_name, settings.marks, range,
+                                                detector.get()};
   switch (settings.format) {
     case output_format::cut_list:
       emit_marks(&detector->intervals, settings.marks, out);
