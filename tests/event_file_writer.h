@@ -20,7 +20,9 @@ struct test_record {
 inline constexpr std::int64_t MS = 1000000;
 inline constexpr std::int64_t SEC = 1000000000;
 
-inline test_record audio(std::int64_t ns, std::uint32_t value) { return {ns, 1, value, {}, 0}; }
+inline test_record audio(std::int64_t ns, std::uint32_t value) {
+  return {ns, 1, value, {}, 0};
+}
 inline test_record video(std::int64_t ns, std::uint8_t a, std::uint8_t b, std::uint8_t c,
                          std::uint8_t d) {
   return {ns, 2, 0, {a, b, c, d}, 0};
@@ -29,7 +31,9 @@ inline test_record video(std::int64_t ns, std::uint8_t a, std::uint8_t b, std::u
 inline test_record video(std::int64_t ns, std::uint8_t level) {
   return video(ns, level, level, level, level);
 }
-inline test_record other(std::int64_t ns, std::uint32_t type) { return {ns, type, 0, {}, 0}; }
+inline test_record other(std::int64_t ns, std::uint32_t type) {
+  return {ns, type, 0, {}, 0};
+}
 
 inline void append_be(std::string* out, std::uint64_t v, int bytes) {
   for (int i = bytes - 1; i >= 0; --i) out->push_back(static_cast<char>((v >> (8 * i)) & 0xFF));

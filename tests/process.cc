@@ -55,8 +55,7 @@ process_result run_process(const std::string& program, const std::vector<std::st
                                        O_WRONLY | O_CREAT | O_TRUNC, 0600);
       break;
     case stdout_target::file:
-      posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, target.path.c_str(), O_WRONLY,
-                                       0);
+      posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, target.path.c_str(), O_WRONLY, 0);
       break;
     case stdout_target::closed:
       posix_spawn_file_actions_addclose(&actions, STDOUT_FILENO);

@@ -24,8 +24,7 @@ process_result run_process(const std::string& program, const std::vector<std::st
                            const stdout_target& target = {});
 
 // Runs the cutspot binary under test.
-process_result run_cutspot(const std::vector<std::string>& args,
-                           const stdout_target& target = {});
+process_result run_cutspot(const std::vector<std::string>& args, const stdout_target& target = {});
 
 // A fresh directory removed with everything in it when the object goes.
 class temp_dir {

@@ -84,12 +84,18 @@ bool parse(int argc, char** argv, options* o) {
     char* end = nullptr;
     std::uint64_t v = std::strtoull(argv[i + 1], &end, 10);
     if (*end != '\0') return false;
-    if (name == "--seconds") o->seconds = v;
-    else if (name == "--bytes") o->bytes = v;
-    else if (name == "--seed") o->seed = v;
-    else if (name == "--loudest") o->loudest = static_cast<std::uint32_t>(v);
-    else if (name == "--break-every" && v > 0) o->break_every = v;
-    else return false;
+    if (name == "--seconds")
+      o->seconds = v;
+    else if (name == "--bytes")
+      o->bytes = v;
+    else if (name == "--seed")
+      o->seed = v;
+    else if (name == "--loudest")
+      o->loudest = static_cast<std::uint32_t>(v);
+    else if (name == "--break-every" && v > 0)
+      o->break_every = v;
+    else
+      return false;
   }
   return true;
 }
@@ -112,8 +118,9 @@ int main(int argc, char** argv) {
   const std::int64_t end_ns =
       o.bytes != 0 ? INT64_MAX : static_cast<std::int64_t>(o.seconds) * 1000 * ms;
   // Breaks: [break_start, break_end) dark and quiet.
-  std::int64_t break_start = static_cast<std::int64_t>(rng.between(o.break_every / 2 + 1,
-                                                                   o.break_every * 3 / 2)) * 1000 * ms;
+  std::int64_t break_start =
+      static_cast<std::int64_t>(rng.between(o.break_every / 2 + 1, o.break_every * 3 / 2)) * 1000 *
+      ms;
   std::int64_t break_end = break_start + static_cast<std::int64_t>(rng.between(400, 1600)) * ms;
   std::int64_t next_audio = 5 * ms;
   std::int64_t next_video = 12 * ms;
@@ -124,8 +131,8 @@ int main(int argc, char** argv) {
     std::int64_t now = next_audio < next_video ? next_audio : next_video;
     if (now >= end_ns) break;
     while (now >= break_end) {
-      break_start = break_end + static_cast<std::int64_t>(rng.between(o.break_every / 2 + 1,
-                                                                      o.break_every * 3 / 2)) *
+      break_start = break_end + static_cast<std::int64_t>(
+                                    rng.between(o.break_every / 2 + 1, o.break_every * 3 / 2)) *
                                     1000 * ms;
       break_end = break_start + static_cast<std::int64_t>(rng.between(400, 1600)) * ms;
     }

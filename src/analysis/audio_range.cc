@@ -11,8 +11,7 @@ void finish_audio_range(audio_range* range) {
   // One tenth of the way from the quietest to the loudest value. Without audio the
   // unsigned arithmetic gives all bits set, so every level counts as quiet.
   range->silence_threshold =
-      range->audio_scale *
-      (range->audio_min + (range->audio_max - range->audio_min) / 10);
+      range->audio_scale * (range->audio_min + (range->audio_max - range->audio_min) / 10);
 }
 
 audio_range scan_audio_range(record_reader* reader) {

@@ -32,7 +32,9 @@ void finish_audio_range(audio_range* range);
 // The whole pass over the file. Check reader->failed() afterwards.
 audio_range scan_audio_range(record_reader* reader);
 
-inline bool is_gap_mode(const audio_range& range) { return range.audio_scale == 1; }
+inline bool is_gap_mode(const audio_range& range) {
+  return range.audio_scale == 1;
+}
 
 }  // namespace cutspot
 

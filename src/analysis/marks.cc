@@ -16,13 +16,11 @@ std::optional<cut_mark> mark_chooser::next(quiet_interval* node) {
   node->end_ns = mark;
 
   const bool have_reference = last_mark_ns_ != 0;
-  if (have_reference &&
-      diff_below(mark, last_mark_ns_, settings_.ignore_seconds * NS_PER_SECOND)) {
+  if (have_reference && diff_below(mark, last_mark_ns_, settings_.ignore_seconds * NS_PER_SECOND)) {
     last_mark_ns_ = mark;
     return std::nullopt;
   }
-  if (have_reference &&
-      diff_below(mark, last_mark_ns_, settings_.period_seconds * NS_PER_SECOND)) {
+  if (have_reference && diff_below(mark, last_mark_ns_, settings_.period_seconds * NS_PER_SECOND)) {
     node->short_gap = 1;
   }
   if (!have_reference && mark <= LEAD_IN_LAST_NS) {

@@ -8,13 +8,14 @@ namespace cutspot {
 namespace {
 
 // The only allocation of the pass. On failure the whole list is released, so no caller
-// can see a list whose tail was never appended.
+// can see a list whose tail was never appended. (clear() frees the nodes without
+// allocating; making a fresh empty list would need memory again.)
 bool append_node(interval_detector* d) {
   try {
     d->intervals.emplace_back();
     return true;
   } catch (const std::bad_alloc&) {
-    interval_list().swap(d->intervals);
+    d->intervals.clear();
     d->out_of_memory = true;
     return false;
   }
@@ -75,8 +76,7 @@ bool detect_step(interval_detector* d, const event_record& record) {
   if (!gap_mode) {
     const bool open = d->intervals.back().start_ns != 0;
     if (open != quiet) {
-      if (open && diff_exceeds(now, d->intervals.back().start_ns, GAP_NS) &&
-          !close_and_append(d)) {
+      if (open && diff_exceeds(now, d->intervals.back().start_ns, GAP_NS) && !close_and_append(d)) {
         return false;
       }
       reset_tail(&d->intervals.back());

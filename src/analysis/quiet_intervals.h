@@ -38,7 +38,7 @@ struct interval_detector {
   std::int64_t prev_ns = 0;  // Time of the last record that was not earlier than its predecessor.
   interval_list intervals;   // The back is the tail that the current record works on.
   bool out_of_memory = false;
-  std::uint64_t records = 0;       // Whole records judged.
+  std::uint64_t records = 0;        // Whole records judged.
   std::int64_t last_record_ns = 0;  // Time of the last of them, in file order.
 };
 
@@ -52,8 +52,7 @@ bool detect_step(interval_detector* detector, const event_record& record);
 void finish_detection(interval_detector* detector);
 
 // The whole pass over the file. Check reader->failed() and detector->out_of_memory after.
-void detect_intervals(record_reader* reader, const audio_range& range,
-                      interval_detector* detector);
+void detect_intervals(record_reader* reader, const audio_range& range, interval_detector* detector);
 
 }  // namespace cutspot
 

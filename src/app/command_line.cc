@@ -1,7 +1,7 @@
 #include "app/command_line.h"
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <limits>
 
 namespace cutspot {
@@ -29,8 +29,8 @@ std::string_view format_option(output_format format) {
 
 // Sets *format if arg names one of the documents that replace the cut list.
 bool parse_format_option(std::string_view arg, output_format* format) {
-  for (output_format f : {output_format::svg, output_format::json, output_format::edl,
-                          output_format::chapters}) {
+  for (output_format f :
+       {output_format::svg, output_format::json, output_format::edl, output_format::chapters}) {
     if (arg == format_option(f)) {
       *format = f;
       return true;

@@ -1,5 +1,6 @@
 #include "app/run.h"
 
+#include <cstring>
 #include <string_view>
 
 #include "analysis/audio_range.h"
@@ -14,11 +15,21 @@
 namespace cutspot {
 namespace {
 
+// One line on standard error. Assembled without allocating, since it may report that
+// memory ran out, and written at once, so lines of parallel runs do not interleave.
 void report(byte_sink& err, std::string_view what) {
-  std::string line = "cutspot: ";
-  line += what;
-  line += '\n';
-  err.write(line.data(), line.size());
+  constexpr std::string_view prefix = "cutspot: ";
+  char line[4096];
+  if (prefix.size() + what.size() + 1 <= sizeof line) {
+    std::memcpy(line, prefix.data(), prefix.size());
+    std::memcpy(line + prefix.size(), what.data(), what.size());
+    line[prefix.size() + what.size()] = '\n';
+    err.write(line, prefix.size() + what.size() + 1);
+  } else {
+    err.write(prefix.data(), prefix.size());
+    err.write(what.data(), what.size());
+    err.write("\n", 1);
+  }
 }
 
 // Flushes what was printed so far and turns the outcome into the exit status.

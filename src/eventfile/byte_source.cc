@@ -23,7 +23,9 @@ std::size_t memory_source::read(unsigned char* buf, std::size_t n) {
   return count;
 }
 
-file_source::~file_source() { std::fclose(file_); }
+file_source::~file_source() {
+  std::fclose(file_);
+}
 
 bool file_source::rewind() {
   if (std::fseek(file_, 0, SEEK_SET) != 0) {

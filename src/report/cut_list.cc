@@ -22,7 +22,7 @@ void emit_marks(interval_list* intervals, const mark_settings& settings, output_
     }
   }
   out->append("E\n");
-  interval_list().swap(*intervals);
+  intervals->clear();
 }
 
 }  // namespace cutspot

@@ -46,8 +46,7 @@ void graph_step(graph_state* s, const event_record& record, output_buffer* out) 
     if (s->open_interval == 0 && quiet) {
       out->append(GRAPH_SEPARATOR);
       s->open_interval = now;
-    } else if (s->open_interval != 0 && !quiet &&
-               diff_exceeds(now, s->open_interval, GAP_NS)) {
+    } else if (s->open_interval != 0 && !quiet && diff_exceeds(now, s->open_interval, GAP_NS)) {
       out->append(GRAPH_SEPARATOR);
       s->open_interval = 0;
     }

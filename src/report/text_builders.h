@@ -10,7 +10,7 @@
 
 namespace cutspot {
 
-// Room for the longest time stamp: "-153722867:24.854" is 17 characters.
+// Room for the longest time stamp: "-153722867:16.854" is 17 characters.
 inline constexpr std::size_t TIME_TEXT_MAX = 24;
 inline constexpr std::size_t VIDEO_BAR_WIDTH = 9;
 inline constexpr std::size_t AUDIO_BAR_WIDTH = 49;
