@@ -9,6 +9,7 @@
 #include "app/mpeg_name.h"
 #include "eventfile/record_reader.h"
 #include "report/cut_list.h"
+#include "report/exports.h"
 #include "report/level_graph.h"
 #include "report/report_context.h"
 
@@ -70,11 +71,19 @@ int run_passes(const command_line& cl, record_reader* reader, output_buffer* out
     return EXIT_FAILED;
   }
 
-  [[maybe_unused]] const report_context context{cl.file_name, mpeg_name, settings.marks, range,
-                                                detector.get()};
+  const report_context context{cl.file_name, mpeg_name, settings.marks, range, detector.get()};
   switch (settings.format) {
     case output_format::cut_list:
       emit_marks(&detector->intervals, settings.marks, out);
+      break;
+    case output_format::json:
+      print_json(context, out);
+      break;
+    case output_format::edl:
+      print_edl(context, out);
+      break;
+    case output_format::chapters:
+      print_chapters(context, out);
       break;
     // Other documents: one case each.
     default:
