@@ -11,26 +11,13 @@
 namespace cutspot {
 namespace {
 
-// Room for any 64-bit integer in decimal, sign included.
-constexpr std::size_t NUMBER_MAX = 20;
 constexpr std::int64_t NS_PER_MS = 1000000;
 
-std::size_t write_unsigned(char* out, std::uint64_t value) {
-  char digits[NUMBER_MAX];
-  std::size_t n = 0;
-  do {
-    digits[n++] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  for (std::size_t i = 0; i < n; ++i) out[i] = digits[n - 1 - i];
-  return n;
-}
-
 std::size_t write_signed(char* out, std::int64_t value) {
-  if (value >= 0) return write_unsigned(out, static_cast<std::uint64_t>(value));
+  if (value >= 0) return write_decimal(out, static_cast<std::uint64_t>(value));
   out[0] = '-';
   // Negated in unsigned arithmetic, where even the most negative value has its magnitude.
-  return 1 + write_unsigned(out + 1, 0 - static_cast<std::uint64_t>(value));
+  return 1 + write_decimal(out + 1, 0 - static_cast<std::uint64_t>(value));
 }
 
 // Whole milliseconds, truncated toward zero like the cut list's times.
@@ -44,21 +31,18 @@ std::size_t write_seconds(char* out, std::int64_t ms) {
   if (ms < 0) out[n++] = '-';
   const std::uint64_t magnitude =
       ms < 0 ? 0 - static_cast<std::uint64_t>(ms) : static_cast<std::uint64_t>(ms);
-  n += write_unsigned(out + n, magnitude / 1000);
+  n += write_decimal(out + n, magnitude / 1000);
   out[n++] = '.';
-  const std::uint64_t fraction = magnitude % 1000;
-  out[n++] = static_cast<char>('0' + fraction / 100);
-  out[n++] = static_cast<char>('0' + fraction / 10 % 10);
-  out[n++] = static_cast<char>('0' + fraction % 10);
+  n += write_decimal(out + n, magnitude % 1000, 3);
   return n;
 }
 
 void append_unsigned(std::uint64_t value, output_buffer* out) {
-  out->commit(write_unsigned(out->reserve(NUMBER_MAX), value));
+  out->commit(write_decimal(out->reserve(DECIMAL_MAX), value));
 }
 
 void append_signed(std::int64_t value, output_buffer* out) {
-  out->commit(write_signed(out->reserve(NUMBER_MAX), value));
+  out->commit(write_signed(out->reserve(DECIMAL_MAX), value));
 }
 
 // The cut list's walk: every mark of the run, in order, handed to f.
@@ -137,7 +121,7 @@ void print_json(const report_context& context, output_buffer* out) {
 void print_edl(const report_context& context, output_buffer* out) {
   for_each_mark(context, [&](const cut_mark& mark) {
     const std::int64_t ms = ms_of(mark.ns);
-    char* line = out->reserve(2 * (NUMBER_MAX + 2) + 4);
+    char* line = out->reserve(2 * (DECIMAL_MAX + 2) + 4);
     std::size_t n = write_seconds(line, ms);
     line[n++] = '\t';
     n += write_seconds(line + n, ms);

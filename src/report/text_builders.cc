@@ -18,9 +18,10 @@ std::string_view bar(const char* table, std::size_t width, std::uint64_t columns
   return {table + width - n, width};
 }
 
-// Writes value in decimal, zero-padded to at least min_digits, and returns the length.
-std::size_t write_digits(char* out, std::uint64_t value, std::size_t min_digits) {
-  char digits[20];
+}  // namespace
+
+std::size_t write_decimal(char* out, std::uint64_t value, std::size_t min_digits) {
+  char digits[DECIMAL_MAX];
   std::size_t n = 0;
   do {
     digits[n++] = static_cast<char>('0' + value % 10);
@@ -31,19 +32,17 @@ std::size_t write_digits(char* out, std::uint64_t value, std::size_t min_digits)
   return n;
 }
 
-}  // namespace
-
 std::size_t write_time(char* out, std::int64_t ns) {
   std::int64_t ms = ns / 1000000;
   std::size_t len = 0;
   if (ms < 0) out[len++] = '-';
   // |ms| is at most 2^63 / 10^6, so negating it cannot overflow.
   std::uint64_t abs_ms = static_cast<std::uint64_t>(ms < 0 ? -ms : ms);
-  len += write_digits(out + len, abs_ms / 60000, 3);
+  len += write_decimal(out + len, abs_ms / 60000, 3);
   out[len++] = ':';
-  len += write_digits(out + len, abs_ms / 1000 % 60, 2);
+  len += write_decimal(out + len, abs_ms / 1000 % 60, 2);
   out[len++] = '.';
-  len += write_digits(out + len, abs_ms % 1000, 3);
+  len += write_decimal(out + len, abs_ms % 1000, 3);
   return len;
 }
 

@@ -15,6 +15,13 @@ inline constexpr std::size_t TIME_TEXT_MAX = 24;
 inline constexpr std::size_t VIDEO_BAR_WIDTH = 9;
 inline constexpr std::size_t AUDIO_BAR_WIDTH = 49;
 
+// Room for any 64-bit number in decimal, sign included.
+inline constexpr std::size_t DECIMAL_MAX = 20;
+
+// Writes value in decimal, zero-padded to at least min_digits (at most DECIMAL_MAX), and
+// returns the length.
+std::size_t write_decimal(char* out, std::uint64_t value, std::size_t min_digits = 1);
+
 // Writes the time stamp of ns into out, which has room for TIME_TEXT_MAX bytes, and
 // returns its length. Whole milliseconds, truncated toward zero: minutes with at least
 // three digits, then ":SS.mmm"; a negative time gets a leading "-".
