@@ -16,9 +16,10 @@ void finish_audio_range(audio_range* range) {
 
 audio_range scan_audio_range(record_reader* reader) {
   audio_range range;
-  event_record record;
-  reader->rewind_to_records();
-  while (reader->read_event_record(&record)) note_audio_value(&range, record);
+  for_each_record(reader, [&](const event_record& record) {
+    note_audio_value(&range, record);
+    return true;
+  });
   finish_audio_range(&range);
   return range;
 }

@@ -111,12 +111,9 @@ void finish_detection(interval_detector* d) {
 void detect_intervals(record_reader* reader, const audio_range& range,
                       interval_detector* detector) {
   if (!start_detection(detector, range)) return;
-  event_record record;
-  reader->rewind_to_records();
-  while (reader->read_event_record(&record)) {
-    if (!detect_step(detector, record)) return;
+  if (for_each_record(reader, [&](const event_record& r) { return detect_step(detector, r); })) {
+    finish_detection(detector);
   }
-  finish_detection(detector);
 }
 
 }  // namespace cutspot

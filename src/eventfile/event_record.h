@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "eventfile/big_endian.h"
 
@@ -39,7 +40,7 @@ inline event_record decode_event_record(const unsigned char* p) {
   r.spare = decode_be32(p + 8);
   r.type = decode_be32(p + 12);
   r.value = decode_be32(p + 16);
-  for (int i = 0; i < 4; ++i) r.samples[i] = p[20 + i];
+  std::memcpy(r.samples, p + 20, sizeof r.samples);
   return r;
 }
 

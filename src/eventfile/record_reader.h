@@ -36,6 +36,20 @@ class record_reader {
     return true;
   }
 
+  // The next block of records, to be decoded in place: [*begin, *end) holds a whole
+  // number of records. Returns false at the end of the records. Passes loop over
+  // records this way (see for_each_record) so that the per-record step stays in
+  // registers; read_event_record and next_block must not be mixed within a pass.
+  bool next_block(const unsigned char** begin, const unsigned char** end) {
+    if (pos_ >= end_ && !refill()) return false;
+    // A block ends with whole records except the last one, whose tail is dropped.
+    const std::size_t whole = (end_ - pos_) / EVENT_RECORD_SIZE * EVENT_RECORD_SIZE;
+    *begin = buffer_ + pos_;
+    *end = *begin + whole;
+    pos_ = end_;
+    return whole > 0;
+  }
+
   // True once the source has reported a failure; error() says what it was.
   bool failed() const { return failed_; }
   std::string error() const { return source_.error(); }
@@ -54,6 +68,21 @@ class record_reader {
   bool at_end_ = true;
   bool failed_ = false;
 };
+
+// One pass: from the start of the file, step(record) for every record until the records
+// end or step returns false. Returns false when step stopped the pass.
+template <typename Step>
+bool for_each_record(record_reader* reader, Step&& step) {
+  reader->rewind_to_records();
+  const unsigned char* p;
+  const unsigned char* end;
+  while (reader->next_block(&p, &end)) {
+    for (; p != end; p += EVENT_RECORD_SIZE) {
+      if (!step(decode_event_record(p))) return false;
+    }
+  }
+  return true;
+}
 
 }  // namespace cutspot
 

@@ -59,9 +59,10 @@ void print_level_graph(record_reader* reader, const audio_range& range, output_b
   graph_state state;
   state.range = range;
   out->append(GRAPH_HEADER);
-  event_record record;
-  reader->rewind_to_records();
-  while (reader->read_event_record(&record)) graph_step(&state, record, out);
+  for_each_record(reader, [&](const event_record& record) {
+    graph_step(&state, record, out);
+    return true;
+  });
 }
 
 }  // namespace cutspot
