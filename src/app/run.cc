@@ -12,6 +12,8 @@
 #include "report/exports.h"
 #include "report/level_graph.h"
 #include "report/report_context.h"
+#include "report/svg_envelope.h"
+#include "report/svg_picture.h"
 
 namespace cutspot {
 namespace {
@@ -60,6 +62,13 @@ int run_passes(const command_line& cl, record_reader* reader, output_buffer* out
     out->append('\n');
   }
 
+  std::unique_ptr<level_envelope> svg_levels;
+  if (settings.format == output_format::svg) {
+    svg_levels = std::make_unique<level_envelope>();
+    collect_svg_levels(reader, range, svg_levels.get());
+    if (read_failed()) return EXIT_FAILED;
+  }
+
   const std::string mpeg_name = derive_mpeg_name(cl.file_name);
   if (settings.format == output_format::cut_list) print_file_line(mpeg_name, out);
 
@@ -84,6 +93,9 @@ int run_passes(const command_line& cl, record_reader* reader, output_buffer* out
       break;
     case output_format::chapters:
       print_chapters(context, out);
+      break;
+    case output_format::svg:
+      print_svg(context, *svg_levels, out);
       break;
     // Other documents: one case each.
     default:
