@@ -31,12 +31,7 @@ TEST(Cli, CommandLines) {
   dir.write("show.evt.bak", one_break_file());
   dir.write("a.evt.evt", one_break_file());
   const std::string cut = "D001:40.510\nE\n";
-  struct {
-    std::vector<std::string> args;
-    int status;
-    std::string out;
-    std::string err;
-  } cases[] = {
+  run_case cases[] = {
       {{}, 2, USAGE_TEXT, ""},
       {{"show.evt"}, 0, "Fshow.mpg\n" + cut, ""},
       {{"show.evt", "extra", "-p1"}, 0, "Fshow.mpg\n" + cut, ""},
@@ -61,6 +56,10 @@ TEST(Cli, CommandLines) {
        USAGE_TEXT,
        "cutspot: -graph cannot be combined with -json\n"},
       {{"dir.evt"}, 1, "", "cutspot: cannot read dir.evt: is a directory\n"},
+      {{"x\nA000:01.000\n.evt"},
+       2,
+       USAGE_TEXT,
+       "cutspot: a file name with a line break would corrupt the cut list\n"},
   };
   for (auto& c : cases) {
     // Run inside the directory, so that names appear in messages as given.

@@ -13,6 +13,14 @@ struct process_result {
   std::string err;
 };
 
+// One row of a table of whole runs: the arguments and what the run must give.
+struct run_case {
+  std::vector<std::string> args;
+  int status;
+  std::string out;
+  std::string err;
+};
+
 // Where the child's standard output goes.
 struct stdout_target {
   enum kind { capture, file, closed } how = capture;

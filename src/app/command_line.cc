@@ -93,6 +93,12 @@ command_line parse_command_line(int argc, const char* const* argv) {
   if (i >= argc) return cl;  // No file name.
   std::string_view name = argv[i];
   if (name.find(".evt") == std::string_view::npos) return cl;
+  // The recording's name starts the cut list and its messages: a line break in it would
+  // let the name pose as marks.
+  if (name.find('\n') != std::string_view::npos) {
+    cl.refusal = "a file name with a line break would corrupt the cut list";
+    return cl;
+  }
   if (i + 1 < argc && std::string_view(argv[i + 1]) == "-graph") s.show_graph = true;
   if (s.show_graph && s.format != output_format::cut_list) {
     cl.refusal = "-graph cannot be combined with " + std::string(format_option(s.format));
