@@ -72,8 +72,8 @@ std::string synthesise_file(std::size_t records, std::uint32_t loudest) {
   for (std::size_t i = 0; i < records; ++i) {
     const std::int64_t now = next_audio < next_video ? next_audio : next_video;
     while (now >= break_end) {
-      break_start = break_end + static_cast<std::int64_t>(rng.between(break_every / 2 + 1,
-                                                                      break_every * 3 / 2)) *
+      break_start = break_end + static_cast<std::int64_t>(
+                                    rng.between(break_every / 2 + 1, break_every * 3 / 2)) *
                                     1000 * ms;
       break_end = break_start + static_cast<std::int64_t>(rng.between(400, 1600)) * ms;
     }
@@ -136,7 +136,8 @@ const data_set& data(bool gap_mode) {
 
 void per_record(benchmark::State& state, std::size_t records) {
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * records));
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * records * EVENT_RECORD_SIZE));
+  state.SetBytesProcessed(
+      static_cast<std::int64_t>(state.iterations() * records * EVENT_RECORD_SIZE));
 }
 
 // decode_event_record over the raw bytes.
@@ -255,8 +256,8 @@ void BM_RunInMemory(benchmark::State& state) {
   null_sink out;
   null_sink err;
   for (auto _ : state) {
-    const int status = graph ? run_cutspot(3, with_graph, open, out, err)
-                             : run_cutspot(2, plain, open, out, err);
+    const int status =
+        graph ? run_cutspot(3, with_graph, open, out, err) : run_cutspot(2, plain, open, out, err);
     if (status != EXIT_OK) state.SkipWithError("run failed");
   }
   per_record(state, RECORDS);
