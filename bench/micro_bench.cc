@@ -162,10 +162,11 @@ void BM_ReadEventRecords(benchmark::State& state) {
   memory_source source(d.file);
   auto reader = std::make_unique<record_reader>(source);
   for (auto _ : state) {
-    reader->rewind_to_records();
-    event_record r;
     std::uint64_t sum = 0;
-    while (reader->read_event_record(&r)) sum += r.type;
+    for_each_record(reader.get(), [&](const event_record& r) {
+      sum += r.type;
+      return true;
+    });
     benchmark::DoNotOptimize(sum);
   }
   per_record(state, RECORDS);

@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "app/mpeg_name.h"
-
 namespace cutspot {
 namespace {
 
@@ -106,22 +104,6 @@ TEST(CommandLine, DocumentOptions) {
     EXPECT_EQ(cl.action, command::usage) << ::testing::PrintToString(args);
     EXPECT_NE(cl.refusal.find("-graph cannot be combined with -"), std::string::npos);
   }
-}
-
-TEST(MpegName, ReplacesTheLastEvtAndDropsTheRest) {
-  struct {
-    const char* event_file;
-    const char* mpeg;
-  } cases[] = {
-      {"show.evt", "show.mpg"},
-      {"show.evt.bak", "show.mpg"},
-      {"dir.evt/show.evt", "dir.evt/show.mpg"},
-      {"a.evt.evt", "a.evt.mpg"},
-      {"dir.evt/show", "dir.mpg"},
-      {".evt", ".mpg"},
-      {"/rec/my show.evt", "/rec/my show.mpg"},
-  };
-  for (auto c : cases) EXPECT_EQ(derive_mpeg_name(c.event_file), c.mpeg) << c.event_file;
 }
 
 }  // namespace

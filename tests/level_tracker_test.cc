@@ -18,12 +18,6 @@ event_record as_record(const test_record& t) {
   return r;
 }
 
-TEST(LevelTracker, StartsNeutral) {
-  level_tracker t;
-  EXPECT_EQ(t.video_level, 256u);
-  EXPECT_EQ(t.audio_level, 10000u);
-}
-
 TEST(LevelTracker, VideoLevelIsTheMeanOfTheSamplesPresent) {
   struct {
     std::uint8_t a, b, c, d;
@@ -84,16 +78,6 @@ TEST(LevelTracker, StalenessBoundaries) {
   }
 }
 
-TEST(LevelTracker, FirstRecordsMeasureFromTimeZero) {
-  level_tracker t;
-  track_levels(&t, as_record(video(30 * MS, 10)), 1);
-  track_levels(&t, as_record(audio(60 * MS, 5)), 1);  // 30 ms after the picture: fresh.
-  EXPECT_EQ(t.video_level, 10u);
-  level_tracker late;
-  track_levels(&late, as_record(audio(71 * MS, 5)), 1);  // No picture since 0: stale.
-  EXPECT_EQ(late.video_level, 256u);
-}
-
 TEST(LevelTracker, OtherTypesChangeNothing) {
   for (std::uint32_t type : {0u, 3u, 7u, 0x01000000u, 0xFFFFFFFFu}) {
     level_tracker t;
@@ -104,17 +88,6 @@ TEST(LevelTracker, OtherTypesChangeNothing) {
     EXPECT_EQ(t.last_video_ns, SEC);
     EXPECT_EQ(t.last_audio_ns, 0);
   }
-}
-
-TEST(LevelTracker, ResetKeepsTheTimes) {
-  level_tracker t;
-  track_levels(&t, as_record(video(SEC, 10)), 1);
-  track_levels(&t, as_record(audio(SEC, 3)), 1);
-  reset_levels(&t);
-  EXPECT_EQ(t.video_level, 256u);
-  EXPECT_EQ(t.audio_level, 10000u);
-  EXPECT_EQ(t.last_video_ns, SEC);
-  EXPECT_EQ(t.last_audio_ns, SEC);
 }
 
 }  // namespace

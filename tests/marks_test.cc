@@ -81,18 +81,5 @@ TEST(Marks, MidpointIsExactForAnyTimes) {
   EXPECT_EQ(midpoint_ns(1, INT64_MAX), INT64_MAX / 2 + 1);
 }
 
-TEST(Marks, ChooserRecordsTheMarkInTheNode) {
-  mark_chooser chooser({300, 0});
-  quiet_interval node{100 * SEC, 102 * SEC, 0, 0, 0};
-  std::optional<cut_mark> m = chooser.next(&node);
-  ASSERT_TRUE(m.has_value());
-  EXPECT_EQ(m->ns, 101 * SEC);
-  EXPECT_EQ(m->kind, 'D');
-  EXPECT_EQ(m->start_ns, 100 * SEC);
-  EXPECT_EQ(m->end_ns, 102 * SEC);
-  EXPECT_EQ(node.end_ns, 101 * SEC);
-  EXPECT_EQ(node.short_gap, 0u);
-}
-
 }  // namespace
 }  // namespace cutspot

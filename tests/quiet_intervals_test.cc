@@ -125,7 +125,7 @@ TEST(QuietIntervals, LevelModeRules) {
   for (auto& c : cases) EXPECT_EQ(detect_moments(c.moments), c.expected) << c.name;
 }
 
-TEST(QuietIntervals, GapModeSplitsAtPausesOfOverASecond) {
+TEST(QuietIntervals, GapModeAndWholeFiles) {
   // Audio above 5000 gives gap mode; the breaks below are dark with the audio stale.
   const std::int64_t s = SEC;
   struct {
@@ -145,6 +145,17 @@ TEST(QuietIntervals, GapModeSplitsAtPausesOfOverASecond) {
       {"a pause from the far past does not overflow",
        {audio(MS, 20000), video(s, 10), {INT64_MAX, 2, 0, {10, 10, 10, 10}, 0}},
        {{s, s}, {INT64_MAX, INT64_MAX}}},
+      {"time zero cannot start an interval",
+       {video(0, 10), video(0, 10), video(40 * MS, 250)},
+       {{0, 0}}},
+      {"without audio every level is quiet and the picture alone decides",
+       {video(s, 0), video(s + 40 * MS, 30), video(s + 80 * MS, 201), video(s + 120 * MS, 5),
+        video(s + 160 * MS, 100)},
+       {{s + 120 * MS, s + 160 * MS}}},
+      {"another type is judged on the levels a skipped earlier picture left",
+       {audio(MS, 20000), video(s, 250), video(s / 2, 10), other(s + 20 * MS, 9),
+        video(s + 30 * MS, 250)},
+       {{s + 20 * MS, s + 30 * MS}}},
   };
   for (auto& c : cases) EXPECT_EQ(detect_file(c.records), c.expected) << c.name;
 }
@@ -177,39 +188,6 @@ TEST(QuietIntervals, LoudnessSplitsOnlyInLevelMode) {
   EXPECT_EQ(detect_file(two_breaks(16000)), (std::vector<span>{{7 * SEC, 7500 * MS}}));
   EXPECT_EQ(detect_file(two_breaks(4000)),
             (std::vector<span>{{5001 * MS, 6 * SEC}, {7 * SEC, 8 * SEC}}));
-}
-
-TEST(QuietIntervals, TimeZeroCannotStartAnInterval) {
-  EXPECT_EQ(detect_file({video(0, 10), video(0, 10), video(40 * MS, 250)}),
-            (std::vector<span>{{0, 0}}));
-}
-
-TEST(QuietIntervals, WithoutAudioThePictureAloneDecides) {
-  // No audio records: gap mode, and every level (even the neutral 10000) is quiet.
-  EXPECT_EQ(detect_file({video(SEC, 0), video(SEC + 40 * MS, 30), video(SEC + 80 * MS, 201),
-                         video(SEC + 120 * MS, 5), video(SEC + 160 * MS, 100)}),
-            (std::vector<span>{{SEC + 120 * MS, SEC + 160 * MS}}));
-}
-
-TEST(QuietIntervals, OtherRecordTypesTakePartWithTheCurrentLevels) {
-  // The type 9 record is dark and quiet by the levels of the picture before it, and it
-  // starts the interval; the bright picture then ends it.
-  EXPECT_EQ(detect_file({audio(MS, 20000),
-                         {SEC, 9, 0, {}, 0},
-                         video(SEC + 10 * MS, 10),
-                         other(SEC + 20 * MS, 9),
-                         video(SEC + 30 * MS, 250)}),
-            (std::vector<span>{{SEC + 10 * MS, SEC + 30 * MS}}));
-}
-
-TEST(QuietIntervals, CountsRecordsAndRemembersTheLastTime) {
-  const std::string bytes = event_file({video(3 * SEC, 9), video(SEC, 9), audio(2 * SEC, 4)});
-  memory_source source(bytes);
-  auto reader = std::make_unique<record_reader>(source);
-  auto d = std::make_unique<interval_detector>();
-  detect_intervals(reader.get(), scan_audio_range(reader.get()), d.get());
-  EXPECT_EQ(d->records, 3u);
-  EXPECT_EQ(d->last_record_ns, 2 * SEC);
 }
 
 }  // namespace

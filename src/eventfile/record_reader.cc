@@ -3,7 +3,6 @@
 namespace cutspot {
 
 void record_reader::rewind_to_records() {
-  pos_ = end_ = 0;
   at_end_ = failed_;
   if (failed_) return;
   if (!source_.rewind()) {
@@ -24,24 +23,25 @@ void record_reader::rewind_to_records() {
   }
 }
 
-// Fills the buffer with the next block. Sources
-// may return short counts before the end, so keep reading until the block is full or the
-// source has nothing more; only then is a partial record known to be the trailing one.
-bool record_reader::refill() {
+// Sources may return short counts before the end, so keep reading until the block is full
+// or the source has nothing more; only then is a partial record known to be the trailing
+// one, which is dropped.
+bool record_reader::next_block(record_block* block) {
   if (at_end_) return false;
-  // Nothing is left over: a full block holds whole records, and a short one was the last.
-  pos_ = end_ = 0;
-  while (end_ < BLOCK_SIZE) {
-    std::size_t n = source_.read(buffer_ + end_, BLOCK_SIZE - end_);
+  std::size_t size = 0;
+  while (size < BLOCK_SIZE) {
+    std::size_t n = source_.read(buffer_ + size, BLOCK_SIZE - size);
     if (n == 0) {
       at_end_ = true;
       failed_ = !source_.error().empty();
       break;
     }
-    end_ += n;
+    size += n;
   }
   if (failed_) return false;
-  return end_ - pos_ >= EVENT_RECORD_SIZE;
+  block->next = buffer_;
+  block->end = buffer_ + size / EVENT_RECORD_SIZE * EVENT_RECORD_SIZE;
+  return block->next != block->end;
 }
 
 }  // namespace cutspot

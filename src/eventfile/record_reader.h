@@ -1,7 +1,7 @@
 // The reading loop shared by every pass: rewind_to_records, then read_event_record until
-// it returns false. Bytes are fetched from the byte source in large blocks and records are
-// decoded in place, one at a time, so a pass holds one record and memory stays constant
-// whatever the file's length.
+// the records end (for_each_record). Bytes are fetched from the byte source in large
+// blocks and records are decoded in place, one at a time, so a pass holds one record and
+// memory stays constant whatever the file's length.
 //
 // The end of the records is the first read that cannot deliver a whole record: a short
 // tail is simply the end. A failure reported by the source also ends the records, but
@@ -18,6 +18,20 @@
 
 namespace cutspot {
 
+// A run of whole records in the reader's buffer, read one at a time.
+struct record_block {
+  const unsigned char* next = nullptr;
+  const unsigned char* end = nullptr;
+};
+
+// Decodes the block's next record into *record. Returns false when the block is used up.
+inline bool read_event_record(record_block* block, event_record* record) {
+  if (block->next == block->end) return false;
+  *record = decode_event_record(block->next);
+  block->next += EVENT_RECORD_SIZE;
+  return true;
+}
+
 class record_reader {
  public:
   explicit record_reader(byte_source& source) : source_(source) {}
@@ -28,27 +42,8 @@ class record_reader {
   // header yields no records.
   void rewind_to_records();
 
-  // Fills *record with the next record. Returns false at the end of the records.
-  bool read_event_record(event_record* record) {
-    if (end_ - pos_ < EVENT_RECORD_SIZE && !refill()) return false;
-    *record = decode_event_record(buffer_ + pos_);
-    pos_ += EVENT_RECORD_SIZE;
-    return true;
-  }
-
-  // The next block of records, to be decoded in place: [*begin, *end) holds a whole
-  // number of records. Returns false at the end of the records. Passes loop over
-  // records this way (see for_each_record) so that the per-record step stays in
-  // registers; read_event_record and next_block must not be mixed within a pass.
-  bool next_block(const unsigned char** begin, const unsigned char** end) {
-    if (pos_ >= end_ && !refill()) return false;
-    // A block ends with whole records except the last one, whose tail is dropped.
-    const std::size_t whole = (end_ - pos_) / EVENT_RECORD_SIZE * EVENT_RECORD_SIZE;
-    *begin = buffer_ + pos_;
-    *end = *begin + whole;
-    pos_ = end_;
-    return whole > 0;
-  }
+  // The next block of whole records. Returns false at the end of the records.
+  bool next_block(record_block* block);
 
   // True once the source has reported a failure; error() says what it was.
   bool failed() const { return failed_; }
@@ -59,26 +54,23 @@ class record_reader {
   static constexpr std::size_t BLOCK_RECORDS = 8192;
   static constexpr std::size_t BLOCK_SIZE = BLOCK_RECORDS * EVENT_RECORD_SIZE;
 
-  bool refill();
-
   byte_source& source_;
   unsigned char buffer_[BLOCK_SIZE];
-  std::size_t pos_ = 0;
-  std::size_t end_ = 0;
   bool at_end_ = true;
   bool failed_ = false;
 };
 
 // One pass: from the start of the file, step(record) for every record until the records
-// end or step returns false. Returns false when step stopped the pass.
+// end or step returns false. Returns false when step stopped the pass. The block lives
+// here, in registers, while the step updates the pass's state.
 template <typename Step>
 bool for_each_record(record_reader* reader, Step&& step) {
   reader->rewind_to_records();
-  const unsigned char* p;
-  const unsigned char* end;
-  while (reader->next_block(&p, &end)) {
-    for (; p != end; p += EVENT_RECORD_SIZE) {
-      if (!step(decode_event_record(p))) return false;
+  record_block block;
+  event_record record;
+  while (reader->next_block(&block)) {
+    while (read_event_record(&block, &record)) {
+      if (!step(record)) return false;
     }
   }
   return true;
