@@ -35,21 +35,16 @@ TEST(Cli, CommandLines) {
       {{}, 2, USAGE_TEXT, ""},
       {{"show.evt"}, 0, "Fshow.mpg\n" + cut, ""},
       {{"show.evt", "extra", "-p1"}, 0, "Fshow.mpg\n" + cut, ""},
-      {{"show.evt", "-p100"}, 0, "Fshow.mpg\n" + cut, ""},
       {{"dir.evt/show.evt"}, 0, "Fdir.evt/show.mpg\n" + cut, ""},
       {{"show.evt.bak"}, 0, "Fshow.mpg\n" + cut, ""},
       {{"a.evt.evt"}, 0, "Fa.evt.mpg\n" + cut, ""},
       {{"./show.evt"}, 0, "F./show.mpg\n" + cut, ""},
-      {{"-x", "show.evt"}, 2, USAGE_TEXT, ""},
-      {{"SHOW.EVT"}, 2, USAGE_TEXT, ""},
-      {{"-graph"}, 2, USAGE_TEXT, ""},
       {{"missing.evt"},
        2,
        USAGE_TEXT,
        "cutspot: cannot open missing.evt: No such file or directory\n"},
       {{"show.evt/x.evt"}, 2, USAGE_TEXT, "cutspot: cannot open show.evt/x.evt: Not a directory\n"},
       {{"--help"}, 0, USAGE_TEXT, ""},
-      {{"-h"}, 0, USAGE_TEXT, ""},
       {{"--version"}, 0, "cutspot " CUTSPOT_VERSION "\n", ""},
       {{"-graph", "-json", "show.evt"},
        2,
@@ -59,8 +54,7 @@ TEST(Cli, CommandLines) {
       {{"x\nA000:01.000\n.evt"},
        2,
        USAGE_TEXT,
-       "cutspot: a file name with a line break would corrupt the cut list\n"},
-  };
+       "cutspot: a file name with a line break would corrupt the cut list\n"}};
   for (auto& c : cases) {
     // Run inside the directory, so that names appear in messages as given.
     std::vector<std::string> full = {"-c", "cd \"$0\" && exec \"$@\"", dir.path(), CUTSPOT_BINARY};

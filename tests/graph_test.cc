@@ -66,12 +66,6 @@ TEST(Graph, GapMode) {
                 line("000:05.000", 'A', 9, 3));   // 401 → 3 columns
 }
 
-TEST(Graph, FirstRecordAfterOneSecondIsSeparated) {
-  EXPECT_EQ(graph_of(event_file({video(5 * SEC, 8)})),
-            HEADER + SEP + line("000:05.000", 'V', 1, 49));
-  EXPECT_EQ(graph_of(event_file({video(SEC, 8)})), HEADER + line("000:01.000", 'V', 1, 49));
-}
-
 TEST(Graph, LevelModeSeparatesQuietSpans) {
   // Loudest 5000: level mode, scale 2, threshold 2 × (100 + 490) = 1180.
   const std::string bytes =

@@ -22,10 +22,9 @@ TEST(LevelTracker, VideoLevelIsTheMeanOfTheSamplesPresent) {
   struct {
     std::uint8_t a, b, c, d;
     std::uint32_t level;
-  } cases[] = {
-      {10, 0, 20, 0, 15},        {0, 0, 0, 0, 0}, {200, 210, 220, 230, 215}, {1, 1, 1, 2, 1},
-      {255, 255, 255, 255, 255}, {0, 0, 0, 7, 7}, {31, 32, 0, 0, 31},
-  };
+  } cases[] = {{10, 0, 20, 0, 15}, {0, 0, 0, 0, 0},           {200, 210, 220, 230, 215},
+               {1, 1, 1, 2, 1},    {255, 255, 255, 255, 255}, {0, 0, 0, 7, 7},
+               {31, 32, 0, 0, 31}};
   for (auto c : cases) {
     level_tracker t;
     track_levels(&t, as_record(video(MS, c.a, c.b, c.c, c.d)), 1);
@@ -55,19 +54,17 @@ TEST(LevelTracker, StalenessBoundaries) {
   struct {
     test_record first, second;
     std::uint32_t video, audio;
-  } cases[] = {
-      // A picture older than 70 ms is stale when audio arrives; exactly 70 ms is not.
-      {video(1000 * MS, 100), audio(1000 * MS + 70000000, 5), 100, 5},
-      {video(1000 * MS, 100), audio(1000 * MS + 70000001, 5), 256, 5},
-      // Audio older than 50 ms is stale when a picture arrives; exactly 50 ms is not.
-      {audio(1000 * MS, 5), video(1000 * MS + 50000000, 100), 100, 5},
-      {audio(1000 * MS, 5), video(1000 * MS + 50000001, 100), 100, 10000},
-      // Going back in time never makes a value stale.
-      {video(1000 * MS, 100), audio(-1000 * MS, 5), 100, 5},
-      // Nor does a difference that does not fit in 64 bits wrap into "not stale".
-      {video(INT64_MIN, 100), audio(INT64_MAX, 5), 256, 5},
-      {audio(INT64_MIN, 5), video(INT64_MAX, 100), 100, 10000},
-  };
+  } cases[] = {// A picture older than 70 ms is stale when audio arrives; exactly 70 ms is not.
+               {video(1000 * MS, 100), audio(1000 * MS + 70000000, 5), 100, 5},
+               {video(1000 * MS, 100), audio(1000 * MS + 70000001, 5), 256, 5},
+               // Audio older than 50 ms is stale when a picture arrives; exactly 50 ms is not.
+               {audio(1000 * MS, 5), video(1000 * MS + 50000000, 100), 100, 5},
+               {audio(1000 * MS, 5), video(1000 * MS + 50000001, 100), 100, 10000},
+               // Going back in time never makes a value stale.
+               {video(1000 * MS, 100), audio(-1000 * MS, 5), 100, 5},
+               // Nor does a difference that does not fit in 64 bits wrap into "not stale".
+               {video(INT64_MIN, 100), audio(INT64_MAX, 5), 256, 5},
+               {audio(INT64_MIN, 5), video(INT64_MAX, 100), 100, 10000}};
   for (auto& c : cases) {
     level_tracker t;
     t.last_audio_ns = t.last_video_ns = c.first.ns;
