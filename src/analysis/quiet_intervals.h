@@ -36,7 +36,8 @@ struct interval_detector {
   audio_range range;
   level_tracker tracker;
   std::int64_t prev_ns = 0;  // Time of the last record that was not earlier than its predecessor.
-  interval_list intervals;   // The back is the tail that the current record works on.
+  interval_list intervals;   // In creation order.
+  quiet_interval* tail = nullptr;  // intervals.back(): the node the current record works on.
   bool out_of_memory = false;
   std::uint64_t records = 0;        // Whole records judged.
   std::int64_t last_record_ns = 0;  // Time of the last of them, in file order.

@@ -28,6 +28,31 @@ struct level_tracker {
   std::int64_t last_video_ns = 0;
 };
 
+// The mean of the samples present: a sample of 0 is missing, and a picture with no
+// samples at all is dark.
+inline std::uint32_t mean_brightness(const unsigned char (&samples)[4]) {
+  std::uint32_t sum = 0;  // Missing samples add nothing.
+  std::uint32_t count = 0;
+  for (unsigned char sample : samples) {
+    sum += sample;
+    count += sample != 0;
+  }
+  // Dividing by constants lets the compiler use shifts and a multiplication; a general
+  // division would cost more than all the rest of a record's step.
+  switch (count) {
+    case 1:
+      return sum;
+    case 2:
+      return sum / 2;
+    case 3:
+      return sum / 3;
+    case 4:
+      return sum / 4;
+    default:
+      return 0;
+  }
+}
+
 // Applies one record. audio_scale is at least 1. Inline: it runs once per record in
 // every pass that judges levels.
 inline void track_levels(level_tracker* tracker, const event_record& record,
@@ -44,17 +69,7 @@ inline void track_levels(level_tracker* tracker, const event_record& record,
       if (diff_exceeds(record.timestamp_ns, tracker->last_audio_ns, AUDIO_STALE_NS)) {
         tracker->audio_level = AUDIO_FULL_SCALE;
       }
-      // The mean of the samples present; a sample of 0 is missing, and a picture with
-      // no samples at all is dark.
-      std::uint32_t sum = 0;
-      std::uint32_t count = 0;
-      for (unsigned char sample : record.samples) {
-        if (sample != 0) {
-          sum += sample;
-          ++count;
-        }
-      }
-      tracker->video_level = count > 0 ? sum / count : 0;
+      tracker->video_level = mean_brightness(record.samples);
       tracker->last_video_ns = record.timestamp_ns;
       break;
     }
