@@ -24,6 +24,7 @@
 #include "report/level_graph.h"
 #include "report/output_buffer.h"
 #include "report/text_builders.h"
+#include "synthetic_recording.h"
 
 namespace {
 
@@ -40,69 +41,13 @@ class null_sink final : public byte_sink {
   std::uint64_t bytes = 0;
 };
 
-struct random_bits {
-  std::uint64_t state;
-  std::uint64_t next() {
-    state ^= state >> 12;
-    state ^= state << 25;
-    state ^= state >> 27;
-    return state * 2685821657736338717ULL;
-  }
-  std::uint64_t between(std::uint64_t lo, std::uint64_t hi) { return lo + next() % (hi - lo + 1); }
-};
-
-void put_be(unsigned char* p, std::uint64_t v, int bytes) {
-  for (int i = bytes - 1; i >= 0; --i, v >>= 8) p[i] = static_cast<unsigned char>(v);
-}
-
 // An event file of `records` records, header included, as evtgen would write it.
 std::string synthesise_file(std::size_t records, std::uint32_t loudest) {
-  std::string bytes("CSEVT\0\0\1", EVENT_HEADER_SIZE);
-  bytes.reserve(EVENT_HEADER_SIZE + records * EVENT_RECORD_SIZE);
-  random_bits rng{0x9E3779B97F4A7C15ULL + 1};
-  const std::int64_t ms = 1000000;
-  const std::uint64_t break_every = 60;
-  std::int64_t break_start =
-      static_cast<std::int64_t>(rng.between(break_every / 2 + 1, break_every * 3 / 2)) * 1000 * ms;
-  std::int64_t break_end = break_start + static_cast<std::int64_t>(rng.between(400, 1600)) * ms;
-  std::int64_t next_audio = 5 * ms;
-  std::int64_t next_video = 12 * ms;
-  std::uint32_t scene = 180;
-  bool loudest_written = false;
+  std::string bytes(SYNTHETIC_HEADER, sizeof SYNTHETIC_HEADER);
+  bytes.resize(EVENT_HEADER_SIZE + records * EVENT_RECORD_SIZE);
+  synthetic_recording recording({1, loudest, 60});
   for (std::size_t i = 0; i < records; ++i) {
-    const std::int64_t now = next_audio < next_video ? next_audio : next_video;
-    while (now >= break_end) {
-      break_start = break_end + static_cast<std::int64_t>(
-                                    rng.between(break_every / 2 + 1, break_every * 3 / 2)) *
-                                    1000 * ms;
-      break_end = break_start + static_cast<std::int64_t>(rng.between(400, 1600)) * ms;
-    }
-    const bool in_break = now >= break_start;
-    unsigned char r[EVENT_RECORD_SIZE] = {};
-    put_be(r, static_cast<std::uint64_t>(now), 8);
-    if (now == next_audio) {
-      std::uint32_t value;
-      if (in_break) {
-        value = static_cast<std::uint32_t>(rng.between(0, loudest / 25));
-      } else if (!loudest_written) {
-        value = loudest;
-        loudest_written = true;
-      } else {
-        value = static_cast<std::uint32_t>(rng.between(loudest * 2 / 5, loudest - 1));
-      }
-      put_be(r + 12, RECORD_AUDIO, 4);
-      put_be(r + 16, value, 4);
-      next_audio += static_cast<std::int64_t>(rng.between(19, 21)) * ms;
-    } else {
-      if (rng.between(0, 200) == 0) scene = static_cast<std::uint32_t>(rng.between(90, 240));
-      put_be(r + 12, RECORD_VIDEO, 4);
-      for (int k = 0; k < 4; ++k) {
-        r[20 + k] = static_cast<unsigned char>(in_break ? rng.between(0, 24)
-                                                        : rng.between(scene - 15, scene + 15));
-      }
-      next_video += static_cast<std::int64_t>(rng.between(38, 42)) * ms;
-    }
-    bytes.append(reinterpret_cast<const char*>(r), EVENT_RECORD_SIZE);
+    recording.next_record(reinterpret_cast<unsigned char*>(&bytes[EVENT_HEADER_SIZE + i * 24]));
   }
   return bytes;
 }
