@@ -7,24 +7,31 @@
 #include <string>
 #include <vector>
 
+#include "app/run.h"
 #include "event_file_writer.h"
+#include "process.h"
 
 namespace cutspot {
 namespace {
 
 using namespace testing;
 
-// Delivers at most 7 bytes per read, as pipes can, and fails once it reaches fail_at.
+// Delivers at most 7 bytes per read, as pipes can, and fails at byte fail_at of the
+// fail_in_pass-th pass over the file.
 class trickle_source final : public byte_source {
  public:
-  trickle_source(std::string bytes, std::size_t fail_at) : bytes_(bytes), fail_at_(fail_at) {}
+  trickle_source(std::string bytes, std::size_t fail_at, int fail_in_pass = 1)
+      : bytes_(bytes), fail_at_(fail_at), fail_in_pass_(fail_in_pass) {}
   bool rewind() override {
     pos_ = 0;
+    ++pass_;
     return true;
   }
   std::size_t read(unsigned char* buf, std::size_t n) override {
-    if (pos_ >= fail_at_) error_ = "Input/output error";
-    std::size_t count = std::min({n, std::size_t{7}, bytes_.size() - pos_, fail_at_ - pos_});
+    const bool failing = pass_ == fail_in_pass_;
+    const std::size_t limit = failing ? std::min(fail_at_, bytes_.size()) : bytes_.size();
+    if (failing && pos_ >= fail_at_) error_ = "Input/output error";
+    std::size_t count = std::min({n, std::size_t{7}, bytes_.size() - pos_, limit - pos_});
     std::copy_n(bytes_.data() + pos_, count, buf);
     pos_ += count;
     return count;
@@ -34,6 +41,7 @@ class trickle_source final : public byte_source {
  private:
   std::string bytes_;
   std::size_t pos_ = 0, fail_at_;
+  int pass_ = 0, fail_in_pass_;
   std::string error_;
 };
 
@@ -76,6 +84,30 @@ TEST(RecordReader, RewindsForEveryPass) {
     std::vector<std::int64_t> times = one_pass(reader.get());
     ASSERT_EQ(times.size(), 20000u);
     EXPECT_EQ(times.back(), 20000);
+  }
+}
+
+// A read error is never taken for the end of the file: the run stops at once, says so,
+// and prints no end line.
+TEST(RecordReader, ReadErrorsFailTheRun) {
+  const std::string bytes = event_file({video(1, 9), audio(2, 9), other(3, 7)});
+  const run_case cases[] = {
+      {{"x.evt"}, 1, "", "cutspot: error reading x.evt: Input/output error\n"},  // First pass.
+      {{"x.evt"}, 1, "Fx.mpg\n", "cutspot: error reading x.evt: Input/output error\n"},
+      {{"-graph", "x.evt"},
+       1,
+       "Timestamp : T Video Lvl | Audio Lvl\n",
+       "cutspot: error reading x.evt: Input/output error\n"}};
+  for (int i = 0; i < 3; ++i) {
+    auto open = [&](const std::string&, std::string*, bool*) {
+      return std::unique_ptr<byte_source>(new trickle_source(bytes, 40, i == 0 ? 1 : 2));
+    };
+    std::vector<const char*> argv = {"cutspot"};
+    for (const std::string& a : cases[i].args) argv.push_back(a.c_str());
+    string_sink out, err;
+    EXPECT_EQ(run_cutspot(static_cast<int>(argv.size()), argv.data(), open, out, err), 1);
+    EXPECT_EQ(out.text, cases[i].out);
+    EXPECT_EQ(err.text, cases[i].err);
   }
 }
 
