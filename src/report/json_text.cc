@@ -54,27 +54,15 @@ void append_json_string(std::string_view bytes, output_buffer* out) {
       p[n++] = static_cast<char>(c);
     } else if (c < 0x20) {
       p[n++] = '\\';
-      switch (c) {
-        case '\b':
-          p[n++] = 'b';
-          break;
-        case '\f':
-          p[n++] = 'f';
-          break;
-        case '\n':
-          p[n++] = 'n';
-          break;
-        case '\r':
-          p[n++] = 'r';
-          break;
-        case '\t':
-          p[n++] = 't';
-          break;
-        default:
-          for (char e : std::string_view("u00")) p[n++] = e;
-          p[n++] = HEX_DIGITS[c >> 4];
-          p[n++] = HEX_DIGITS[c & 0xF];
-          break;
+      // The five with a letter of their own; the rest as \u00XX.
+      constexpr std::string_view SHORT = "\b\f\n\r\t";
+      constexpr std::string_view LETTERS = "bfnrt";
+      if (std::size_t k = SHORT.find(static_cast<char>(c)); k != std::string_view::npos) {
+        p[n++] = LETTERS[k];
+      } else {
+        for (char e : std::string_view("u00")) p[n++] = e;
+        p[n++] = HEX_DIGITS[c >> 4];
+        p[n++] = HEX_DIGITS[c & 0xF];
       }
     } else {
       for (std::ptrdiff_t i = 0; i < step; ++i) p[n++] = bytes[static_cast<std::size_t>(i)];
