@@ -44,6 +44,15 @@ inline event_record decode_event_record(const unsigned char* p) {
   return r;
 }
 
+// Writes the record's EVENT_RECORD_SIZE bytes at p, as decode_event_record reads them.
+inline void encode_event_record(const event_record& r, unsigned char* p) {
+  encode_be64(p, static_cast<std::uint64_t>(r.timestamp_ns));
+  encode_be32(p + 8, r.spare);
+  encode_be32(p + 12, r.type);
+  encode_be32(p + 16, r.value);
+  std::memcpy(p + 20, r.samples, sizeof r.samples);
+}
+
 }  // namespace cutspot
 
 #endif  // CUTSPOT_EVENTFILE_EVENT_RECORD_H_

@@ -1,0 +1,15 @@
+// Units of time. Every time in an event file and in the program is a signed 64-bit count
+// of nanoseconds; these are the one place where seconds and milliseconds are defined.
+#ifndef CUTSPOT_EVENTFILE_TIME_UNITS_H_
+#define CUTSPOT_EVENTFILE_TIME_UNITS_H_
+
+#include <cstdint>
+
+namespace cutspot {
+
+inline constexpr std::int64_t NS_PER_MS = 1000000;
+inline constexpr std::int64_t NS_PER_SECOND = 1000000000;
+
+}  // namespace cutspot
+
+#endif  // CUTSPOT_EVENTFILE_TIME_UNITS_H_
