@@ -14,14 +14,16 @@ void finish_audio_range(audio_range* range) {
       range->audio_scale * (range->audio_min + (range->audio_max - range->audio_min) / 10);
 }
 
-audio_range scan_audio_range(record_reader* reader) {
-  audio_range range;
-  for_each_record(reader, [&](const event_record& record) {
-    note_audio_value(&range, record);
+pass_status scan_audio_range(record_reader* reader, recording_scan* scan) {
+  *scan = recording_scan{};
+  const pass_status status = for_each_record(reader, [&](const event_record& record) {
+    note_record(scan, record);
     return true;
   });
-  finish_audio_range(&range);
-  return range;
+  scan->records = reader->records();
+  if (scan->records == 0) scan->earliest_ns = scan->latest_ns = 0;
+  finish_audio_range(&scan->range);
+  return status;
 }
 
 }  // namespace cutspot

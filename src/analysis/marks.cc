@@ -1,34 +1,27 @@
 #include "analysis/marks.h"
 
 #include "eventfile/time_diff.h"
+#include "eventfile/time_units.h"
 
 namespace cutspot {
 
-namespace {
-constexpr std::uint64_t NS_PER_SECOND = 1000000000;
-}  // namespace
-
-std::optional<cut_mark> mark_chooser::next(quiet_interval* node) {
-  if (node->start_ns == 0) return std::nullopt;
-  const std::int64_t start_ns = node->start_ns;
-  const std::int64_t mark = midpoint_ns(start_ns, node->end_ns);
-  const std::int64_t interval_end_ns = node->end_ns;
-  node->end_ns = mark;
-
+std::optional<cut_mark> mark_chooser::next(const quiet_interval& interval) {
+  if (interval.start_ns == 0) return std::nullopt;
+  const std::int64_t mark = midpoint_ns(interval.start_ns, interval.end_ns);
   const bool have_reference = last_mark_ns_ != 0;
-  if (have_reference && diff_below(mark, last_mark_ns_, settings_.ignore_seconds * NS_PER_SECOND)) {
+  const std::uint64_t ignore_ns = std::uint64_t{settings_.ignore_seconds} * NS_PER_SECOND;
+  const std::uint64_t period_ns = std::uint64_t{settings_.period_seconds} * NS_PER_SECOND;
+  if (have_reference && diff_below(mark, last_mark_ns_, ignore_ns)) {
     last_mark_ns_ = mark;
     return std::nullopt;
   }
-  if (have_reference && diff_below(mark, last_mark_ns_, settings_.period_seconds * NS_PER_SECOND)) {
-    node->short_gap = 1;
-  }
+  bool short_gap = have_reference && diff_below(mark, last_mark_ns_, period_ns);
   if (!have_reference && mark <= LEAD_IN_LAST_NS) {
-    node->short_gap = 1;
+    short_gap = true;
   } else {
     last_mark_ns_ = mark;
   }
-  return cut_mark{mark, node->short_gap != 0 ? 'A' : 'D', start_ns, interval_end_ns};
+  return cut_mark{mark, short_gap ? 'A' : 'D', interval.start_ns, interval.end_ns};
 }
 
 }  // namespace cutspot

@@ -6,13 +6,18 @@
 //   D  at least period_seconds after the reference, or the first mark after the lead-in;
 //   A  less than period_seconds after it, or anywhere in the first minute while no
 //      reference has been taken.
+// A mark depends only on its interval and the reference before it, so marks are chosen
+// one by one as the detection pass finishes each interval.
 #ifndef CUTSPOT_ANALYSIS_MARKS_H_
 #define CUTSPOT_ANALYSIS_MARKS_H_
 
 #include <cstdint>
 #include <optional>
 
+#include "analysis/audio_range.h"
 #include "analysis/quiet_intervals.h"
+#include "eventfile/pass_status.h"
+#include "eventfile/record_reader.h"
 
 namespace cutspot {
 
@@ -33,14 +38,13 @@ struct cut_mark {
   std::int64_t end_ns;
 };
 
-// Walks the interval list in order, one node per call.
+// Chooses the marks of a run's intervals, taken in order, one per call.
 class mark_chooser {
  public:
   explicit mark_chooser(const mark_settings& settings) : settings_(settings) {}
 
-  // The mark that the node gives, or nothing when it is empty or dropped. As the cut
-  // list has always recorded, the node's end_ns becomes the mark and short_gap its class.
-  std::optional<cut_mark> next(quiet_interval* node);
+  // The mark that the interval gives, or nothing when it is empty or dropped.
+  std::optional<cut_mark> next(const quiet_interval& interval);
 
  private:
   mark_settings settings_;
@@ -50,6 +54,19 @@ class mark_chooser {
 // The exact floor of (start + end) / 2, for any two non-negative times.
 inline std::int64_t midpoint_ns(std::int64_t start_ns, std::int64_t end_ns) {
   return start_ns / 2 + end_ns / 2 + (start_ns % 2 + end_ns % 2) / 2;
+}
+
+// The detection pass with its marks: on_interval(interval, mark) for every interval in
+// order, mark pointing to the mark it gives or null when it gives none. on_interval
+// returns false to stop the pass, which then returns `write_error`.
+template <typename OnInterval>
+pass_status for_each_mark(record_reader* reader, const audio_range& range,
+                          const mark_settings& settings, OnInterval&& on_interval) {
+  mark_chooser chooser(settings);
+  return detect_intervals(reader, range, [&](const quiet_interval& interval) {
+    const std::optional<cut_mark> mark = chooser.next(interval);
+    return on_interval(interval, mark ? &*mark : nullptr);
+  });
 }
 
 }  // namespace cutspot

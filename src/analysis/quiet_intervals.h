@@ -1,59 +1,148 @@
 // Quiet-dark intervals: spans that begin at a record where the picture is dark and the
 // audio quiet, and end where the picture turns bright, or stays dark while the audio is
-// loud. They are collected in time order, split into separate entries at gaps in the
-// record stream (gap mode) or when loud audio returns more than a second after an
-// interval began (level mode). Each started interval later becomes one candidate mark.
+// loud. They come in time order, split into separate entries at gaps in the record
+// stream (gap mode) or when loud audio returns more than a second after an interval began
+// (level mode). Each started interval later becomes one candidate mark.
+//
+// The detector works on one entry at a time, the tail: when a split closes it, or the
+// records run out, it is handed on finished and never looked at again, so memory stays
+// the same however many intervals the file holds.
 #ifndef CUTSPOT_ANALYSIS_QUIET_INTERVALS_H_
 #define CUTSPOT_ANALYSIS_QUIET_INTERVALS_H_
 
 #include <cstdint>
-#include <deque>
 
 #include "analysis/audio_range.h"
 #include "eventfile/event_record.h"
 #include "eventfile/level_tracker.h"
+#include "eventfile/pass_status.h"
 #include "eventfile/record_reader.h"
+#include "eventfile/time_diff.h"
+#include "eventfile/time_units.h"
 
 namespace cutspot {
 
-inline constexpr std::int64_t GAP_NS = 1000000000;
+inline constexpr std::int64_t GAP_NS = NS_PER_SECOND;
 inline constexpr std::uint32_t DARK_MAX = 31;
 inline constexpr std::uint32_t BRIGHT_ABOVE = 200;
 
 struct quiet_interval {
-  std::int64_t start_ns = 0;  // 0: not started, the node is empty.
+  std::int64_t start_ns = 0;  // 0: not started, the entry is empty.
   std::int64_t end_ns = 0;    // 0: still open.
   std::uint32_t start_video_level = 0;
   std::uint32_t start_audio_level = 0;
+  // Never set here: the mark an interval gives carries its own class (cut_mark::kind).
   std::uint32_t short_gap = 0;
 };
 
-// Nodes are only ever appended; a deque grows without moving them or doubling its size.
-using interval_list = std::deque<quiet_interval>;
-
 // The state of one detection pass, advanced one record at a time.
 struct interval_detector {
+  explicit interval_detector(const audio_range& r) : range(r) {}
+
   audio_range range;
   level_tracker tracker;
-  std::int64_t prev_ns = 0;  // Time of the last record that was not earlier than its predecessor.
-  interval_list intervals;   // In creation order.
-  quiet_interval* tail = nullptr;  // intervals.back(): the node the current record works on.
-  bool out_of_memory = false;
-  std::uint64_t records = 0;        // Whole records judged.
-  std::int64_t last_record_ns = 0;  // Time of the last of them, in file order.
+  std::int64_t prev_ns = 0;  // Time of the last record not earlier than its predecessor.
+  quiet_interval tail;       // The entry the current record works on.
 };
 
-// Starts a pass: one empty node, fresh levels. Returns false when memory ran out.
-bool start_detection(interval_detector* detector, const audio_range& range);
+namespace detail {
 
-// Judges one record. Returns false when memory ran out; the detector then holds no nodes.
-bool detect_step(interval_detector* detector, const event_record& record);
+inline void reset_tail(quiet_interval* tail) {
+  tail->end_ns = 0;
+  tail->start_video_level = VIDEO_LEVEL_NONE;
+  tail->start_audio_level = AUDIO_FULL_SCALE;
+}
 
-// Ends the last interval if it is still open.
-void finish_detection(interval_detector* detector);
+// Finishes the tail into *closed and starts an empty one.
+inline void close_and_append(interval_detector* d, quiet_interval* closed) {
+  if (d->tail.end_ns == 0) d->tail.end_ns = d->prev_ns;
+  *closed = d->tail;
+  d->tail = quiet_interval{};
+}
 
-// The whole pass over the file. Check reader->failed() and detector->out_of_memory after.
-void detect_intervals(record_reader* reader, const audio_range& range, interval_detector* detector);
+}  // namespace detail
+
+// Judges one record. Returns true when the record closed the tail for good; *closed then
+// holds that interval, which has started and ended. A record closes at most one. Inline:
+// it is the whole per-record work of the cut list.
+inline bool detect_step(interval_detector* d, const event_record& record, quiet_interval* closed) {
+  const std::int64_t now = record.timestamp_ns;
+  const bool gap_mode = is_gap_mode(d->range);
+  bool did_close = false;
+
+  // The first record, and in gap mode a pause of over a second, begins a new stretch
+  // of the stream: judged afresh, in an entry of its own.
+  if (d->prev_ns == 0 || (gap_mode && diff_exceeds(now, d->prev_ns, GAP_NS))) {
+    if (d->tail.start_ns != 0) {
+      detail::close_and_append(d, closed);
+      did_close = true;
+    }
+    detail::reset_tail(&d->tail);
+    reset_levels(&d->tracker);
+  }
+
+  track_levels(&d->tracker, record, d->range.audio_scale);
+  const std::uint32_t video = d->tracker.video_level;
+  const bool quiet = d->tracker.audio_level < d->range.silence_threshold;
+
+  // In level mode, quiet starting or loud audio returning resets the tail's end; loud
+  // audio more than a second after the start finishes the entry for good.
+  if (!gap_mode) {
+    const bool open = d->tail.start_ns != 0;
+    if (open != quiet) {
+      if (open && diff_exceeds(now, d->tail.start_ns, GAP_NS)) {
+        detail::close_and_append(d, closed);
+        did_close = true;
+      }
+      detail::reset_tail(&d->tail);
+    }
+  }
+
+  // A record earlier than its predecessor can neither start nor end an interval.
+  if (now < d->prev_ns) return did_close;
+  d->prev_ns = now;
+
+  quiet_interval& tail = d->tail;
+  if (video > BRIGHT_ABOVE || (video <= DARK_MAX && !quiet)) {
+    // The picture turned bright, or the sound came back: the interval ends here,
+    // unless it had ended already.
+    if (tail.start_ns != 0 && tail.end_ns == 0) tail.end_ns = now;
+  } else if (video <= DARK_MAX) {
+    // Dark and quiet: start the entry, or restart it if its interval had ended.
+    if (tail.start_ns == 0 || tail.end_ns != 0) {
+      tail.start_ns = now;
+      tail.start_video_level = video;
+      tail.start_audio_level = d->tracker.audio_level;
+      tail.end_ns = 0;
+    }
+  }
+  return did_close;
+}
+
+// After the last record: returns true with the last interval in *closed if it started,
+// ended at the last record that counted if it was still open.
+inline bool finish_detection(interval_detector* d, quiet_interval* closed) {
+  if (d->tail.start_ns == 0) return false;
+  if (d->tail.end_ns == 0) d->tail.end_ns = d->prev_ns;
+  *closed = d->tail;
+  return true;
+}
+
+// The whole pass over the file: on_interval(const quiet_interval&) for every interval, in
+// order, as soon as it is finished. on_interval returns false to stop the pass (its
+// output failed), which then returns `write_error`.
+template <typename OnInterval>
+pass_status detect_intervals(record_reader* reader, const audio_range& range,
+                             OnInterval&& on_interval) {
+  interval_detector detector(range);
+  quiet_interval closed;
+  const pass_status status = for_each_record(reader, [&](const event_record& record) {
+    return !detect_step(&detector, record, &closed) || on_interval(closed);
+  });
+  if (status != pass_status::ok) return status;
+  if (finish_detection(&detector, &closed) && !on_interval(closed)) return pass_status::write_error;
+  return pass_status::ok;
+}
 
 }  // namespace cutspot
 

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "report/escape.h"
+
 namespace cutspot {
 namespace {
 
@@ -11,32 +13,34 @@ bool is_space(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-std::string_view format_option(output_format format) {
-  switch (format) {
-    case output_format::svg:
-      return "-svg";
-    case output_format::json:
-      return "-json";
-    case output_format::edl:
-      return "-edl";
-    case output_format::chapters:
-      return "-chapters";
-    case output_format::cut_list:
-      break;
-  }
-  return {};
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
 }
 
-// Sets *format if arg names one of the documents that replace the cut list.
-bool parse_format_option(std::string_view arg, output_format* format) {
-  for (output_format f :
-       {output_format::svg, output_format::json, output_format::edl, output_format::chapters}) {
-    if (arg == format_option(f)) {
-      *format = f;
-      return true;
-    }
+// C0 controls and DEL. A carriage return splits lines for many readers just as a line
+// feed does, and an escape sequence can command the terminal that shows a message.
+bool has_control_character(std::string_view name) {
+  return std::any_of(name.begin(), name.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+  });
+}
+
+bool is_option_form(std::string_view arg) {
+  return arg.starts_with("-p") || arg.starts_with("-i") || arg == "-graph" ||
+         find_document_format(arg) != nullptr;
+}
+
+// Why a name without ".evt" cannot be the event file, given the argument before it.
+std::string refusal_for_name(std::string_view name, std::string_view before) {
+  if ((before == "-p" || before == "-i") && !name.empty() &&
+      (is_digit(name[0]) || name[0] == '-' || name[0] == '+')) {
+    return "the number goes in the same argument as its option: " + std::string(before) +
+           std::string(name) + ", not " + std::string(before) + " " + std::string(name);
   }
-  return false;
+  if (is_option_form(name)) return "no event file named: " + quote_name(name) + " is an option";
+  if (name.starts_with("-")) return "unknown option " + quote_name(name);
+  return quote_name(name) + " is not an event file name: it must contain '.evt'";
 }
 
 }  // namespace
@@ -49,7 +53,7 @@ std::uint32_t parse_option_number(std::string_view text) {
   // Accumulate the magnitude, saturating just past the 32-bit range: enough to clamp.
   constexpr std::int64_t LIMIT = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
   std::int64_t magnitude = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+  for (; i < text.size() && is_digit(text[i]); ++i) {
     magnitude = std::min(magnitude * 10 + (text[i] - '0'), LIMIT);
   }
   std::int64_t value = negative ? -magnitude : magnitude;
@@ -84,29 +88,79 @@ command_line parse_command_line(int argc, const char* const* argv) {
       s.marks.ignore_seconds = parse_option_number(arg.substr(2));
     } else if (arg == "-graph") {
       s.show_graph = true;
-    } else if (!parse_format_option(arg, &s.format)) {
+    } else if (const document_format* format = find_document_format(arg)) {
+      s.format = format;
+    } else {
       break;
     }
   }
   if (s.marks.period_seconds < s.marks.ignore_seconds) s.marks.ignore_seconds = 0;
 
-  if (i >= argc) return cl;  // No file name.
-  std::string_view name = argv[i];
-  if (name.find(".evt") == std::string_view::npos) return cl;
-  // The recording's name starts the cut list and its messages: a line break in it would
-  // let the name pose as marks.
-  if (name.find('\n') != std::string_view::npos) {
-    cl.refusal = "a file name with a line break would corrupt the cut list";
+  if (i >= argc) {
+    cl.refusal = "no event file named";
     return cl;
   }
-  if (i + 1 < argc && std::string_view(argv[i + 1]) == "-graph") s.show_graph = true;
-  if (s.show_graph && s.format != output_format::cut_list) {
-    cl.refusal = "-graph cannot be combined with " + std::string(format_option(s.format));
+  std::string_view name = argv[i];
+  if (name.find(".evt") == std::string_view::npos) {
+    cl.refusal = refusal_for_name(name, i > 1 ? argv[i - 1] : "");
     return cl;
+  }
+  // The recording's name starts the cut list and its messages: a line break, a carriage
+  // return or any other control character in it would let the name pose as marks.
+  if (has_control_character(name)) {
+    cl.refusal = "a file name with a control character would corrupt the cut list";
+    return cl;
+  }
+  int ignored_from = i + 1;
+  if (i + 1 < argc && std::string_view(argv[i + 1]) == "-graph") {
+    s.show_graph = true;
+    ++ignored_from;
+  }
+  if (s.show_graph && s.format != &cut_list_format()) {
+    cl.refusal = "-graph cannot be combined with " + std::string(s.format->option);
+    return cl;
+  }
+  for (int k = ignored_from; k < argc; ++k) {
+    cl.warnings.push_back("warning: ignoring " + quote_name(argv[k]) +
+                          " after the event file name (options go before it)");
   }
   cl.action = command::run;
   cl.file_name = name;
   return cl;
+}
+
+std::string help_text() {
+  std::string text(USAGE);
+  text +=
+      "       cutspot [-p<sec>] [-i<sec>] -svg|-json|-edl|-chapters <evt-file>\n"
+      "       cutspot --help | --version\n"
+      "\n"
+      "Prints the cut list of a TV recording from its event file (.evt): the candidate\n"
+      "cut points where the picture goes dark and the sound quiet.\n"
+      "\n"
+      "Options come before the file name, the number in the same argument (-p600):\n"
+      "  -p<sec>     a mark at least this many seconds after the reference is a D, a\n"
+      "              closer one an A (default 300; -p alone or -p0 give 210)\n"
+      "  -i<sec>     drop marks closer than this to the reference (default 0); marks in\n"
+      "              the first minute are never dropped\n"
+      "  -graph      print a text graph of the levels first (also right after the name)\n"
+      "\n"
+      "Documents, printed instead of the cut list (not with -graph):\n";
+  for (const document_format& format : document_options()) {
+    text += "  ";
+    text += format.option;
+    text.append(12 - std::min<std::size_t>(format.option.size(), 11), ' ');
+    text += format.summary;
+    text += '\n';
+  }
+  text +=
+      "\n"
+      "Exit status: 0 the run is complete (the cut list ends with its E line);\n"
+      "1 the run failed after the file was opened; 2 the command line or the file\n"
+      "cannot be used.\n"
+      "\n"
+      "The manual page cutspot(1) and the README say more, with recipes for players.\n";
+  return text;
 }
 
 }  // namespace cutspot

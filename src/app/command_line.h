@@ -5,28 +5,29 @@
 //
 // Options are read only while at least one more argument follows, so the last argument
 // is always the file name; the first argument that is not an option is the file name too,
-// and anything after it but a first "-graph" is ignored. Repeated options overwrite.
+// and anything after it but a first "-graph" is ignored, with a warning. Repeated options
+// overwrite. Every refusal says why.
 #ifndef CUTSPOT_APP_COMMAND_LINE_H_
 #define CUTSPOT_APP_COMMAND_LINE_H_
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "analysis/marks.h"
+#include "report/document.h"
 
 namespace cutspot {
 
+// The usage message on standard output whenever the command line or the file is unusable.
 inline constexpr std::string_view USAGE =
     "Usage: cutspot [-p<sec>] [-i<sec>] [-graph] <evt-file>\n";
-
-// What the run prints instead of the text graph and cut list, if anything.
-enum class output_format { cut_list, svg, json, edl, chapters };
 
 struct run_settings {
   mark_settings marks;  // period_seconds and ignore_seconds.
   bool show_graph = false;
-  output_format format = output_format::cut_list;
+  const document_format* format = &cut_list_format();
 };
 
 enum class command { run, usage, help, version };
@@ -35,9 +36,10 @@ struct command_line {
   command action = command::usage;
   run_settings settings;
   std::string file_name;
-  // With command::usage: why the command line was refused, when the usage message
-  // alone does not say it; empty otherwise.
+  // With command::usage: why the command line was refused, one line for the user.
   std::string refusal;
+  // With command::run: one line for each argument that is ignored.
+  std::vector<std::string> warnings;
 };
 
 command_line parse_command_line(int argc, const char* const* argv);
@@ -46,6 +48,9 @@ command_line parse_command_line(int argc, const char* const* argv);
 // to the first non-digit; no digits give 0. Clamped to the signed 32-bit range, then
 // held unsigned, so "-5" gives 4294967291.
 std::uint32_t parse_option_number(std::string_view text);
+
+// The full help text, starting with the usage message.
+std::string help_text();
 
 }  // namespace cutspot
 

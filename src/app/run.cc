@@ -1,19 +1,18 @@
 #include "app/run.h"
 
 #include <cstring>
+#include <memory>
+#include <new>
 #include <string_view>
 
 #include "analysis/audio_range.h"
-#include "analysis/quiet_intervals.h"
+#include "analysis/marks.h"
 #include "app/command_line.h"
 #include "app/mpeg_name.h"
 #include "eventfile/record_reader.h"
-#include "report/cut_list.h"
-#include "report/exports.h"
+#include "report/document.h"
+#include "report/escape.h"
 #include "report/level_graph.h"
-#include "report/report_context.h"
-#include "report/svg_envelope.h"
-#include "report/svg_picture.h"
 
 namespace cutspot {
 namespace {
@@ -44,99 +43,130 @@ int finish(output_buffer* out, byte_sink& err, int status) {
   return status;
 }
 
-// The passes over the open file. Returns EXIT_OK or EXIT_FAILED.
-int run_passes(const command_line& cl, record_reader* reader, output_buffer* out, byte_sink& err) {
-  const run_settings& settings = cl.settings;
-  auto read_failed = [&] {
-    if (!reader->failed()) return false;
-    report(err, "error reading " + cl.file_name + ": " + reader->error());
+// A batch run must be able to tell "no breaks" from "no data".
+void warn_if_nothing_to_judge(const command_line& cl, const recording_scan& scan,
+                              byte_sink& err) {
+  if (scan.records == 0) {
+    report(err, "warning: " + quote_name(cl.file_name) + " holds no whole record");
+  } else if (scan.unknown > scan.records / 10 * 9) {
+    report(err, "warning: " + quote_name(cl.file_name) + ": " + std::to_string(scan.unknown) +
+                    " of " + std::to_string(scan.records) +
+                    " records are neither audio nor video; is it an event file?");
+  }
+}
+
+class run_passes {
+ public:
+  run_passes(const command_line& cl, record_reader* reader, output_buffer* out, byte_sink& err)
+      : cl_(cl), reader_(reader), out_(out), err_(err) {}
+
+  // Returns EXIT_OK or EXIT_FAILED.
+  int run() {
+    const run_settings& settings = cl_.settings;
+    recording_scan scan;
+    if (failed(scan_audio_range(reader_, &scan))) return EXIT_FAILED;
+    warn_if_nothing_to_judge(cl_, scan, err_);
+
+    if (settings.show_graph) {
+      if (failed(print_level_graph(reader_, scan.range, out_))) return EXIT_FAILED;
+      out_->append('\n');
+    }
+
+    const std::string mpeg_name = derive_mpeg_name(cl_.file_name);
+    const report_context context{cl_.file_name, mpeg_name, settings.marks, scan};
+    const std::unique_ptr<document_renderer> document = settings.format->make(context, out_);
+    if (settings.format->needs_level_pass && failed(document->level_pass(reader_))) {
+      return EXIT_FAILED;
+    }
+    document->begin();
+    const pass_status marks =
+        for_each_mark(reader_, scan.range, settings.marks,
+                      [&](const quiet_interval& interval, const cut_mark* mark) {
+                        document->interval(interval, mark);
+                        return !out_->failed();
+                      });
+    if (failed(marks)) return EXIT_FAILED;
+    document->end();
+    return EXIT_OK;
+  }
+
+ private:
+  // Reports a failed pass. A write error is reported once, when the run finishes.
+  bool failed(pass_status status) {
+    switch (status) {
+      case pass_status::ok:
+        return false;
+      case pass_status::read_error:
+        report(err_, "error reading " + quote_name(cl_.file_name) + ": " + reader_->error());
+        break;
+      case pass_status::changed:
+        report(err_, quote_name(cl_.file_name) + " changed while it was read");
+        break;
+      case pass_status::write_error:
+        break;
+    }
     return true;
-  };
-
-  const audio_range range = scan_audio_range(reader);
-  if (read_failed()) return EXIT_FAILED;
-
-  if (settings.show_graph) {
-    print_level_graph(reader, range, out);
-    if (read_failed()) return EXIT_FAILED;
-    out->append('\n');
   }
 
-  std::unique_ptr<level_envelope> svg_levels;
-  if (settings.format == output_format::svg) {
-    svg_levels = std::make_unique<level_envelope>();
-    collect_svg_levels(reader, range, svg_levels.get());
-    if (read_failed()) return EXIT_FAILED;
-  }
+  const command_line& cl_;
+  record_reader* reader_;
+  output_buffer* out_;
+  byte_sink& err_;
+};
 
-  const std::string mpeg_name = derive_mpeg_name(cl.file_name);
-  if (settings.format == output_format::cut_list) print_file_line(mpeg_name, out);
-
-  auto detector = std::make_unique<interval_detector>();
-  detect_intervals(reader, range, detector.get());
-  if (read_failed()) return EXIT_FAILED;
-  if (detector->out_of_memory) {
-    report(err, "out of memory");
-    return EXIT_FAILED;
-  }
-
-  const report_context context{cl.file_name, mpeg_name, settings.marks, range, detector.get()};
-  switch (settings.format) {
-    case output_format::cut_list:
-      emit_marks(&detector->intervals, settings.marks, out);
-      break;
-    case output_format::json:
-      print_json(context, out);
-      break;
-    case output_format::edl:
-      print_edl(context, out);
-      break;
-    case output_format::chapters:
-      print_chapters(context, out);
-      break;
-    case output_format::svg:
-      print_svg(context, *svg_levels, out);
+int run_command(int argc, const char* const* argv, const source_opener& open, output_buffer* out,
+                byte_sink& err, const run_options& options) {
+  const command_line cl = parse_command_line(argc, argv);
+  switch (cl.action) {
+    case command::help:
+      out->append(help_text());
+      return finish(out, err, EXIT_OK);
+    case command::version:
+      out->append("cutspot " CUTSPOT_VERSION "\nLicence: MIT; free software, without warranty.\n");
+      return finish(out, err, EXIT_OK);
+    case command::usage:
+      out->append(USAGE);
+      report(err, cl.refusal);
+      err.write("Try 'cutspot --help'.\n", 22);
+      return finish(out, err, EXIT_USAGE);
+    case command::run:
       break;
   }
-  return EXIT_OK;
+  for (const std::string& warning : cl.warnings) report(err, warning);
+
+  open_result opened = open(cl.file_name);
+  switch (opened.status) {
+    case open_status::opened:
+      break;
+    case open_status::cannot_open:
+      out->append(USAGE);
+      report(err, "cannot open " + quote_name(cl.file_name) + ": " + opened.reason);
+      return finish(out, err, EXIT_USAGE);
+    case open_status::unusable:
+      report(err, "cannot read " + quote_name(cl.file_name) + ": " + opened.reason);
+      return finish(out, err, EXIT_FAILED);
+  }
+  record_reader reader(*opened.source, options.block_records);
+  return finish(out, err, run_passes(cl, &reader, out, err).run());
 }
 
 }  // namespace
 
 int run_cutspot(int argc, const char* const* argv, const source_opener& open, byte_sink& out_sink,
-                byte_sink& err) {
-  auto out = std::make_unique<output_buffer>(out_sink);
-  const command_line cl = parse_command_line(argc, argv);
-  switch (cl.action) {
-    case command::help:
-      out->append(USAGE);
-      return finish(out.get(), err, EXIT_OK);
-    case command::version:
-      out->append("cutspot " CUTSPOT_VERSION "\n");
-      return finish(out.get(), err, EXIT_OK);
-    case command::usage:
-      out->append(USAGE);
-      if (!cl.refusal.empty()) report(err, cl.refusal);
-      return finish(out.get(), err, EXIT_USAGE);
-    case command::run:
-      break;
+                byte_sink& err, const run_options& options) {
+  // Every allocation of a run happens before or between the passes, never per record;
+  // when one fails the run ends with one message, whatever was printed so far kept.
+  std::unique_ptr<output_buffer> out(new (std::nothrow) output_buffer(out_sink));
+  if (out == nullptr) {
+    report(err, "out of memory");
+    return EXIT_FAILED;
   }
-
-  std::string reason;
-  bool usage_error = false;
-  std::unique_ptr<byte_source> source = open(cl.file_name, &reason, &usage_error);
-  if (source == nullptr) {
-    if (!usage_error) {
-      report(err, "cannot read " + cl.file_name + ": " + reason);
-      return finish(out.get(), err, EXIT_FAILED);
-    }
-    out->append(USAGE);
-    report(err, "cannot open " + cl.file_name + ": " + reason);
-    return finish(out.get(), err, EXIT_USAGE);
+  try {
+    return run_command(argc, argv, open, out.get(), err, options);
+  } catch (const std::bad_alloc&) {
+    report(err, "out of memory");
+    return finish(out.get(), err, EXIT_FAILED);
   }
-
-  auto reader = std::make_unique<record_reader>(*source);
-  return finish(out.get(), err, run_passes(cl, reader.get(), out.get(), err));
 }
 
 }  // namespace cutspot

@@ -4,8 +4,8 @@
 #ifndef CUTSPOT_APP_RUN_H_
 #define CUTSPOT_APP_RUN_H_
 
+#include <cstddef>
 #include <functional>
-#include <memory>
 #include <string>
 
 #include "eventfile/byte_source.h"
@@ -19,11 +19,15 @@ inline constexpr int EXIT_FAILED = 1;  // The run failed after the file was open
 inline constexpr int EXIT_USAGE = 2;   // The usage message was printed.
 
 // Opens an event file, with the contract of open_event_file.
-using source_opener = std::function<std::unique_ptr<byte_source>(
-    const std::string& name, std::string* reason, bool* usage_error)>;
+using source_opener = std::function<open_result(const std::string& name)>;
+
+struct run_options {
+  // Records per read; tests and the fuzzer make it small to cross block boundaries.
+  std::size_t block_records = 8192;
+};
 
 int run_cutspot(int argc, const char* const* argv, const source_opener& open, byte_sink& out,
-                byte_sink& err);
+                byte_sink& err, const run_options& options = {});
 
 }  // namespace cutspot
 

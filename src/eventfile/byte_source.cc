@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-
 #include <cerrno>
 #include <cstring>
 
@@ -24,55 +23,53 @@ std::size_t memory_source::read(unsigned char* buf, std::size_t n) {
 }
 
 file_source::~file_source() {
-  std::fclose(file_);
+  close(fd_);
 }
 
 bool file_source::rewind() {
-  if (std::fseek(file_, 0, SEEK_SET) != 0) {
+  if (lseek(fd_, 0, SEEK_SET) < 0) {
     error_ = std::strerror(errno);
     return false;
   }
-  std::clearerr(file_);
   return true;
 }
 
 std::size_t file_source::read(unsigned char* buf, std::size_t n) {
-  std::size_t count = std::fread(buf, 1, n, file_);
-  if (count < n && std::ferror(file_)) error_ = std::strerror(errno);
-  return count;
+  for (;;) {
+    const ssize_t got = ::read(fd_, buf, n);
+    if (got >= 0) return static_cast<std::size_t>(got);
+    if (errno == EINTR) continue;
+    error_ = std::strerror(errno);
+    return 0;
+  }
 }
 
-std::unique_ptr<byte_source> open_event_file(const std::string& name, std::string* reason,
-                                             bool* usage_error) {
-  *usage_error = false;
+open_result open_event_file(const std::string& name) {
+  open_result result;
   // Non-blocking, so that a FIFO is refused at once instead of waiting for a writer.
-  int fd = open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  const int fd = open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    *usage_error = true;
-    *reason = std::strerror(errno);
-    return nullptr;
+    result.reason = std::strerror(errno);
+    return result;
   }
+  result.status = open_status::unusable;
   struct stat st;
   if (fstat(fd, &st) != 0) {
-    *reason = std::strerror(errno);
-    close(fd);
-    return nullptr;
+    result.reason = std::strerror(errno);
+  } else if (!S_ISREG(st.st_mode)) {
+    result.reason = S_ISDIR(st.st_mode) ? "is a directory" : "not a regular file";
+  } else if (fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    result.reason = std::strerror(errno);
+  } else {
+    // The length as of now is the snapshot every pass reads. Pseudo-files that report
+    // size 0 are read as empty, instead of for ever.
+    posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    result.status = open_status::opened;
+    result.source = std::make_unique<file_source>(fd, static_cast<std::uint64_t>(st.st_size));
+    return result;
   }
-  if (!S_ISREG(st.st_mode)) {
-    *reason = S_ISDIR(st.st_mode) ? "is a directory" : "not a regular file";
-    close(fd);
-    return nullptr;
-  }
-  std::FILE* file = nullptr;
-  if (fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0 ||
-      (file = fdopen(fd, "rb")) == nullptr) {
-    *reason = std::strerror(errno);
-    close(fd);
-    return nullptr;
-  }
-  // Reads come in large blocks already; a second buffer in stdio would only copy them.
-  std::setvbuf(file, nullptr, _IONBF, 0);
-  return std::make_unique<file_source>(file);
+  close(fd);
+  return result;
 }
 
 }  // namespace cutspot

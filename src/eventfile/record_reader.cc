@@ -1,47 +1,50 @@
 #include "eventfile/record_reader.h"
 
+#include <algorithm>
+
 namespace cutspot {
 
-void record_reader::rewind_to_records() {
-  at_end_ = failed_;
-  if (failed_) return;
-  if (!source_.rewind()) {
-    failed_ = at_end_ = true;
-    return;
-  }
-  at_end_ = false;
-  unsigned char header[EVENT_HEADER_SIZE];
+record_reader::record_reader(byte_source& source, std::size_t block_records)
+    : source_(source),
+      block_size_(std::max<std::size_t>(block_records, 1) * EVENT_RECORD_SIZE),
+      buffer_(new unsigned char[block_size_]) {}
+
+pass_status record_reader::fill(std::size_t n) {
   std::size_t got = 0;
-  while (got < EVENT_HEADER_SIZE) {
-    std::size_t n = source_.read(header + got, EVENT_HEADER_SIZE - got);
-    if (n == 0) break;
-    got += n;
+  // Sources may return short counts before the end, so keep reading until n are in.
+  while (got < n) {
+    const std::size_t more = source_.read(buffer_.get() + got, n - got);
+    if (more == 0) {
+      return source_.error().empty() ? pass_status::changed : pass_status::read_error;
+    }
+    got += more;
   }
-  if (got < EVENT_HEADER_SIZE) {
-    at_end_ = true;
-    failed_ = !source_.error().empty();
-  }
+  return pass_status::ok;
 }
 
-// Sources may return short counts before the end, so keep reading until the block is full
-// or the source has nothing more; only then is a partial record known to be the trailing
-// one, which is dropped.
-bool record_reader::next_block(record_block* block) {
-  if (at_end_) return false;
-  std::size_t size = 0;
-  while (size < BLOCK_SIZE) {
-    std::size_t n = source_.read(buffer_ + size, BLOCK_SIZE - size);
-    if (n == 0) {
-      at_end_ = true;
-      failed_ = !source_.error().empty();
-      break;
-    }
-    size += n;
+pass_status record_reader::rewind_to_records() {
+  left_ = 0;
+  if (!source_.rewind()) return pass_status::read_error;
+  const std::uint64_t count = records();
+  if (count == 0) return pass_status::ok;  // A short header holds no record to skip to.
+  const pass_status header = fill(EVENT_HEADER_SIZE);
+  if (header == pass_status::ok) left_ = count * EVENT_RECORD_SIZE;
+  return header;
+}
+
+bool record_reader::next_block(record_block* block, pass_status* status) {
+  if (left_ == 0) return false;
+  const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left_, block_size_));
+  const pass_status filled = fill(n);
+  if (filled != pass_status::ok) {
+    left_ = 0;
+    *status = filled;
+    return false;
   }
-  if (failed_) return false;
-  block->next = buffer_;
-  block->end = buffer_ + size / EVENT_RECORD_SIZE * EVENT_RECORD_SIZE;
-  return block->next != block->end;
+  left_ -= n;
+  block->next = buffer_.get();
+  block->end = buffer_.get() + n;
+  return true;
 }
 
 }  // namespace cutspot

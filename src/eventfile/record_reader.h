@@ -3,18 +3,22 @@
 // blocks and records are decoded in place, one at a time, so a pass holds one record and
 // memory stays constant whatever the file's length.
 //
-// The end of the records is the first read that cannot deliver a whole record: a short
-// tail is simply the end. A failure reported by the source also ends the records, but
-// failed() then says so, and the caller must not take the pass as complete.
+// A pass reads exactly the whole records within the source's snapshot length; the bytes
+// after the last whole record are never read. A source that delivers fewer bytes than
+// that (the file shrank or was truncated meanwhile) makes the pass fail as `changed`,
+// and a failure reported by the source as `read_error`: neither is ever taken for the
+// end of the records.
 #ifndef CUTSPOT_EVENTFILE_RECORD_READER_H_
 #define CUTSPOT_EVENTFILE_RECORD_READER_H_
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "eventfile/byte_source.h"
 #include "eventfile/event_record.h"
+#include "eventfile/pass_status.h"
 
 namespace cutspot {
 
@@ -32,48 +36,60 @@ inline bool read_event_record(record_block* block, event_record* record) {
   return true;
 }
 
+// The number of whole records in an event file of `length` bytes.
+inline std::uint64_t whole_records(std::uint64_t length) {
+  return length < EVENT_HEADER_SIZE ? 0 : (length - EVENT_HEADER_SIZE) / EVENT_RECORD_SIZE;
+}
+
 class record_reader {
  public:
-  explicit record_reader(byte_source& source) : source_(source) {}
+  static constexpr std::size_t DEFAULT_BLOCK_RECORDS = 8192;
+
+  // block_records: how many records one read fetches at most (tests and the fuzzer use
+  // small blocks to cross block boundaries often).
+  explicit record_reader(byte_source& source, std::size_t block_records = DEFAULT_BLOCK_RECORDS);
   record_reader(const record_reader&) = delete;
   record_reader& operator=(const record_reader&) = delete;
 
-  // Goes back to the start of the file and skips the header. A file shorter than the
-  // header yields no records.
-  void rewind_to_records();
+  // The number of records every pass delivers.
+  std::uint64_t records() const { return whole_records(source_.length()); }
 
-  // The next block of whole records. Returns false at the end of the records.
-  bool next_block(record_block* block);
+  // Goes back to the start of the file and skips the header.
+  pass_status rewind_to_records();
 
-  // True once the source has reported a failure; error() says what it was.
-  bool failed() const { return failed_; }
+  // The next block of whole records. Returns false at the end of the records or on a
+  // failure, which *status then holds (it is left alone at the end).
+  bool next_block(record_block* block, pass_status* status);
+
+  // What the source said went wrong, after a read_error.
   std::string error() const { return source_.error(); }
 
  private:
-  // Blocks are a whole number of records, so a record never straddles two blocks.
-  static constexpr std::size_t BLOCK_RECORDS = 8192;
-  static constexpr std::size_t BLOCK_SIZE = BLOCK_RECORDS * EVENT_RECORD_SIZE;
+  // Reads exactly n bytes into buffer_, or says why not.
+  pass_status fill(std::size_t n);
 
   byte_source& source_;
-  unsigned char buffer_[BLOCK_SIZE];
-  bool at_end_ = true;
-  bool failed_ = false;
+  std::size_t block_size_;
+  std::unique_ptr<unsigned char[]> buffer_;
+  std::uint64_t left_ = 0;  // Record bytes of this pass not yet read.
 };
 
 // One pass: from the start of the file, step(record) for every record until the records
-// end or step returns false. Returns false when step stopped the pass. The block lives
-// here, in registers, while the step updates the pass's state.
+// end or step returns false. A step that returns false stops the pass with `stopped`.
+// The block lives here, in registers, while the step updates the pass's state.
 template <typename Step>
-bool for_each_record(record_reader* reader, Step&& step) {
-  reader->rewind_to_records();
+pass_status for_each_record(record_reader* reader, Step&& step,
+                            pass_status stopped = pass_status::write_error) {
+  pass_status status = reader->rewind_to_records();
+  if (status != pass_status::ok) return status;
   record_block block;
   event_record record;
-  while (reader->next_block(&block)) {
+  while (reader->next_block(&block, &status)) {
     while (read_event_record(&block, &record)) {
-      if (!step(record)) return false;
+      if (!step(record)) return stopped;
     }
   }
-  return true;
+  return status;
 }
 
 }  // namespace cutspot

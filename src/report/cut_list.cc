@@ -1,28 +1,40 @@
-#include "report/cut_list.h"
-
+// The cut list: "F<recording>\n", one "<A|D><time>\n" line per mark, then "E\n".
+// The end line is printed only after a complete pass, so a consumer that sees it knows
+// the list is whole.
+#include "report/document.h"
 #include "report/text_builders.h"
+#include "report/text_writer.h"
 
 namespace cutspot {
+namespace {
 
-void print_file_line(std::string_view mpeg_name, output_buffer* out) {
-  out->append('F');
-  out->append(mpeg_name);
-  out->append('\n');
-}
+class cut_list final : public document_renderer {
+ public:
+  cut_list(const report_context& context, output_buffer* out) : context_(context), out_(out) {}
 
-void emit_marks(interval_list* intervals, const mark_settings& settings, output_buffer* out) {
-  mark_chooser chooser(settings);
-  for (quiet_interval& node : *intervals) {
-    if (std::optional<cut_mark> mark = chooser.next(&node)) {
-      char* line = out->reserve(TIME_TEXT_MAX + 2);
-      line[0] = mark->kind;
-      std::size_t length = 1 + write_time(line + 1, mark->ns);
-      line[length++] = '\n';
-      out->commit(length);
-    }
+  void begin() override { text_writer(out_) << 'F' << context_.mpeg_name << '\n'; }
+
+  void interval(const quiet_interval&, const cut_mark* mark) override {
+    if (mark == nullptr) return;
+    char* line = out_->reserve(TIME_TEXT_MAX + 2);
+    line[0] = mark->kind;
+    std::size_t length = 1 + write_time(line + 1, mark->ns);
+    line[length++] = '\n';
+    out_->commit(length);
   }
-  out->append("E\n");
-  intervals->clear();
+
+  void end() override { out_->append("E\n"); }
+
+ private:
+  const report_context& context_;
+  output_buffer* out_;
+};
+
+}  // namespace
+
+std::unique_ptr<document_renderer> make_cut_list(const report_context& context,
+                                                 output_buffer* out) {
+  return std::make_unique<cut_list>(context, out);
 }
 
 }  // namespace cutspot

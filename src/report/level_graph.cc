@@ -55,13 +55,15 @@ void graph_step(graph_state* s, const event_record& record, output_buffer* out) 
   print_record_line(now, record.type == RECORD_AUDIO ? 'A' : 'V', s->tracker, out);
 }
 
-void print_level_graph(record_reader* reader, const audio_range& range, output_buffer* out) {
+pass_status print_level_graph(record_reader* reader, const audio_range& range,
+                              output_buffer* out) {
   graph_state state;
   state.range = range;
   out->append(GRAPH_HEADER);
-  for_each_record(reader, [&](const event_record& record) {
+  // Stops as soon as standard output fails: formatting lines for nobody is wasted work.
+  return for_each_record(reader, [&](const event_record& record) {
     graph_step(&state, record, out);
-    return true;
+    return !out->failed();
   });
 }
 

@@ -10,6 +10,7 @@
 
 #include "analysis/audio_range.h"
 #include "eventfile/level_tracker.h"
+#include "eventfile/pass_status.h"
 #include "eventfile/record_reader.h"
 #include "report/output_buffer.h"
 
@@ -28,8 +29,9 @@ struct graph_state {
 // Prints the separators and the line that one record gives.
 void graph_step(graph_state* state, const event_record& record, output_buffer* out);
 
-// The whole pass: the header, then every record of the file. Check reader->failed().
-void print_level_graph(record_reader* reader, const audio_range& range, output_buffer* out);
+// The whole pass: the header, then every record of the file.
+pass_status print_level_graph(record_reader* reader, const audio_range& range,
+                              output_buffer* out);
 
 }  // namespace cutspot
 

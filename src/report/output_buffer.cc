@@ -1,5 +1,6 @@
 #include "report/output_buffer.h"
 
+#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +13,11 @@ bool fd_sink::write(const char* data, std::size_t n) {
     ssize_t written = ::write(fd_, data, n);
     if (written < 0) {
       if (errno == EINTR) continue;
+      if (errno == EAGAIN || errno == EWOULDBLOCK) {
+        // A non-blocking descriptor that is full: wait until it takes more.
+        pollfd ready = {fd_, POLLOUT, 0};
+        if (poll(&ready, 1, -1) >= 0 || errno == EINTR) continue;
+      }
       error_ = std::strerror(errno);
       return false;
     }

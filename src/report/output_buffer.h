@@ -1,7 +1,8 @@
 // Standard output (or any other byte sink) behind a large buffer. Report lines are
 // assembled directly in the buffer and leave it in big chunks, so a graph of millions
 // of lines costs a handful of system calls. The first failed write is remembered and
-// everything after it is dropped; the caller checks failed() at the end of the run.
+// everything after it is dropped, so a sink that failed once receives nothing more;
+// passes check failed() to stop at once instead of formatting for nobody.
 #ifndef CUTSPOT_REPORT_OUTPUT_BUFFER_H_
 #define CUTSPOT_REPORT_OUTPUT_BUFFER_H_
 
@@ -20,7 +21,7 @@ class byte_sink {
   virtual std::string error() const = 0;
 };
 
-// A file descriptor, such as standard output.
+// A file descriptor, such as standard output. A non-blocking one is waited on when full.
 class fd_sink final : public byte_sink {
  public:
   explicit fd_sink(int fd) : fd_(fd) {}

@@ -29,17 +29,18 @@ void merge_bins(level_bin* earlier, const level_bin& later) {
                                 (later.flags & BIN_ENDS_IN_GAP) | (inner ? BIN_INNER_GAP : 0));
 }
 
-level_envelope::level_envelope() {
-  start_ = lo_ = time_key(0) >> shift_;
-  hi_ = time_key(SVG_MIN_SPAN_NS - 1) >> shift_;
+level_envelope::level_envelope(std::int64_t earliest_ns, std::int64_t latest_ns) {
+  const std::uint64_t first = std::min(time_key(0), time_key(earliest_ns));
+  const std::uint64_t last = std::max(time_key(SVG_MIN_SPAN_NS - 1), time_key(latest_ns));
+  // The narrowest width at which the span fits; at 2^63 every key is bin 0 or 1.
+  while ((last >> shift_) - (first >> shift_) >= SVG_BINS) ++shift_;
+  lo_ = first >> shift_;
+  hi_ = last >> shift_;
 }
 
 void level_envelope::add(std::int64_t ns, std::uint32_t video, std::uint32_t audio, bool after_gap,
                          std::int64_t prev_ns) {
-  // Both times first: covering one may move the bins the other lies in.
-  if (after_gap) cover(time_key(prev_ns));
-  cover(time_key(ns));
-  level_bin& bin = at(time_key(ns));
+  level_bin& bin = at(ns);
   const auto v = static_cast<std::uint16_t>(std::min(video, SVG_VIDEO_TOP));
   const auto a = static_cast<std::uint16_t>(std::min(audio, SVG_AUDIO_TOP));
   const bool fresh = (bin.flags & BIN_DATA) == 0;
@@ -58,7 +59,7 @@ void level_envelope::add(std::int64_t ns, std::uint32_t video, std::uint32_t aud
   bin.audio_last = a;
   if (!after_gap) return;
 
-  level_bin& before = at(time_key(prev_ns));
+  level_bin& before = at(prev_ns);
   if (&before != &bin && fresh && (before.flags & BIN_DATA) != 0) {
     before.flags |= BIN_ENDS_IN_GAP;
     bin.flags |= BIN_STARTS_AFTER_GAP;
@@ -69,50 +70,12 @@ void level_envelope::add(std::int64_t ns, std::uint32_t video, std::uint32_t aud
   }
 }
 
-void level_envelope::cover(std::uint64_t key) {
-  for (;;) {
-    const std::uint64_t i = key >> shift_;
-    const std::uint64_t lo = std::min(lo_, i);
-    const std::uint64_t hi = std::max(hi_, i);
-    if (hi - lo < SVG_BINS) {
-      if (i < start_ || i - start_ >= SVG_BINS) {
-        // Centre what is covered, so that records on either side find room without
-        // another move soon.
-        const std::uint64_t slack = (SVG_BINS - 1 - (hi - lo)) / 2;
-        relocate(shift_, lo >= slack ? lo - slack : 0);
-      }
-      lo_ = lo;
-      hi_ = hi;
-      return;
-    }
-    // The window halves in bin numbers as the width doubles, so it still holds
-    // everything covered; at width 2^63 every key is bin 0 or 1, so this ends.
-    relocate(shift_ + 1, start_ >> 1);
-    lo_ >>= 1;
-    hi_ >>= 1;
-  }
-}
-
-void level_envelope::relocate(unsigned shift, std::uint64_t start) {
-  scratch_.fill(level_bin{});
-  const unsigned merge = shift - shift_;
-  for (std::uint64_t n = 0; n <= hi_ - lo_; ++n) {
-    const std::uint64_t number = lo_ + n;
-    const level_bin& bin = bins_[static_cast<std::size_t>(number - start_)];
-    if ((bin.flags & BIN_DATA) != 0) {
-      merge_bins(&scratch_[static_cast<std::size_t>((number >> merge) - start)], bin);
-    }
-  }
-  bins_ = scratch_;
-  shift_ = shift;
-  start_ = start;
-}
-
-void collect_svg_levels(record_reader* reader, const audio_range& range, level_envelope* envelope) {
+pass_status collect_svg_levels(record_reader* reader, const audio_range& range,
+                               level_envelope* envelope) {
   level_tracker tracker;
   bool have_prev = false;
   std::int64_t prev_ns = 0;
-  for_each_record(reader, [&](const event_record& record) {
+  return for_each_record(reader, [&](const event_record& record) {
     const std::int64_t now = record.timestamp_ns;
     const bool gap = have_prev && diff_exceeds(now, prev_ns, GAP_NS);
     if (gap && is_gap_mode(range)) reset_levels(&tracker);

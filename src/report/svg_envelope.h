@@ -2,11 +2,10 @@
 // number of time bins, each holding the lowest, highest and latest video and audio level
 // of the records that fell into it, plus where the stream paused.
 //
-// The time extent is not known until the end of the pass, so the bins adapt: they cover
-// a window of SVG_BINS consecutive multiples of a power-of-two width, and a record beyond
-// the window first slides it (while the records seen so far span fewer bins than it has)
-// and otherwise doubles the width, merging neighbouring pairs. The covered range always
-// includes time 0, the start of the recording, and at least its first second.
+// The bins are fixed before the first record arrives, from the time span the first pass
+// found: SVG_BINS consecutive multiples of the narrowest power-of-two width (at least
+// 2^20 ns) that covers the span together with time 0, the start of the recording, and
+// at least its first second.
 //
 // Times are handled as keys: the signed time with its top bit flipped, which orders the
 // same but is unsigned, so any time stamp from INT64_MIN to INT64_MAX bins without
@@ -19,6 +18,7 @@
 #include <cstdint>
 
 #include "analysis/audio_range.h"
+#include "eventfile/pass_status.h"
 #include "eventfile/record_reader.h"
 
 namespace cutspot {
@@ -62,7 +62,8 @@ inline std::int64_t key_time(std::uint64_t key) {
 
 class level_envelope {
  public:
-  level_envelope();
+  // Bins for records whose times lie within [earliest_ns, latest_ns].
+  level_envelope(std::int64_t earliest_ns, std::int64_t latest_ns);
 
   // Notes one record's levels at time ns. With after_gap, the stream had paused since
   // the previous record, at prev_ns, which was added before.
@@ -71,9 +72,7 @@ class level_envelope {
 
   // The bins from the earliest covered to the latest, each 2^shift() ns wide.
   std::size_t bin_count() const { return static_cast<std::size_t>(hi_ - lo_) + 1; }
-  const level_bin& bin(std::size_t i) const {
-    return bins_[static_cast<std::size_t>(lo_ - start_) + i];
-  }
+  const level_bin& bin(std::size_t i) const { return bins_[i]; }
   unsigned shift() const { return shift_; }
 
   // The keys of the first and the last nanosecond covered.
@@ -81,24 +80,20 @@ class level_envelope {
   std::uint64_t last_key() const { return (hi_ << shift_) | ((std::uint64_t{1} << shift_) - 1); }
 
  private:
-  void cover(std::uint64_t key);
-  void relocate(unsigned shift, std::uint64_t start);
-  level_bin& at(std::uint64_t key) {
-    return bins_[static_cast<std::size_t>((key >> shift_) - start_)];
+  level_bin& at(std::int64_t ns) {
+    return bins_[static_cast<std::size_t>((time_key(ns) >> shift_) - lo_)];
   }
 
   unsigned shift_ = SVG_MIN_SHIFT;
-  std::uint64_t start_ = 0;  // Bin number of bins_[0].
-  std::uint64_t lo_ = 0;     // Bin numbers of the earliest and latest bins covered.
+  std::uint64_t lo_ = 0;  // Bin numbers of the earliest and latest bins covered.
   std::uint64_t hi_ = 0;
   std::array<level_bin, SVG_BINS> bins_;
-  std::array<level_bin, SVG_BINS> scratch_;
 };
 
 // The picture's own pass over the file: the levels as the graph sees them, the same
-// tracker reset at gaps in gap mode, and every pause of over a second. Check
-// reader->failed() afterwards.
-void collect_svg_levels(record_reader* reader, const audio_range& range, level_envelope* envelope);
+// tracker reset at gaps in gap mode, and every pause of over a second.
+pass_status collect_svg_levels(record_reader* reader, const audio_range& range,
+                               level_envelope* envelope);
 
 }  // namespace cutspot
 

@@ -1,0 +1,53 @@
+// Text written straight into the output buffer with <<: strings, characters and integers
+// in decimal, without a detour through std::string. Every document is written with it.
+#ifndef CUTSPOT_REPORT_TEXT_WRITER_H_
+#define CUTSPOT_REPORT_TEXT_WRITER_H_
+
+#include <concepts>
+#include <cstdint>
+#include <string_view>
+#include <type_traits>
+
+#include "report/output_buffer.h"
+#include "report/text_builders.h"
+
+namespace cutspot {
+
+class text_writer {
+ public:
+  explicit text_writer(output_buffer* out) : out_(out) {}
+
+  text_writer& operator<<(std::string_view text) {
+    out_->append(text);
+    return *this;
+  }
+  text_writer& operator<<(char c) {
+    out_->append(c);
+    return *this;
+  }
+  template <std::integral T>
+    requires(!std::same_as<T, char> && !std::same_as<T, bool>)
+  text_writer& operator<<(T value) {
+    char* p = out_->reserve(DECIMAL_MAX);
+    std::uint64_t magnitude = static_cast<std::uint64_t>(value);
+    std::size_t n = 0;
+    if constexpr (std::is_signed_v<T>) {
+      // Negated in unsigned arithmetic, where even the most negative value has its magnitude.
+      if (value < 0) {
+        p[n++] = '-';
+        magnitude = 0 - magnitude;
+      }
+    }
+    out_->commit(n + write_decimal(p + n, magnitude));
+    return *this;
+  }
+
+  output_buffer* buffer() const { return out_; }
+
+ private:
+  output_buffer* out_;
+};
+
+}  // namespace cutspot
+
+#endif  // CUTSPOT_REPORT_TEXT_WRITER_H_
