@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "eventfile/time_units.h"
 #include "synthetic_recording.h"
 
 namespace {
@@ -66,7 +67,7 @@ int main(int argc, char** argv) {
   }
   cutspot::synthetic_recording recording(o.recording);
   const std::int64_t end_ns =
-      o.bytes != 0 ? INT64_MAX : static_cast<std::int64_t>(o.seconds) * 1000000000;
+      o.bytes != 0 ? INT64_MAX : static_cast<std::int64_t>(o.seconds) * cutspot::NS_PER_SECOND;
   const std::uint64_t limit = o.bytes != 0 ? o.bytes : UINT64_MAX;
 
   std::vector<unsigned char> buffer(sizeof cutspot::SYNTHETIC_HEADER);

@@ -1,13 +1,12 @@
 #include "synthetic_recording.h"
 
+#include "eventfile/event_record.h"
+#include "eventfile/time_units.h"
+
 namespace cutspot {
 namespace {
 
-constexpr std::int64_t MS = 1000000;
-
-void put_be(unsigned char* p, std::uint64_t v, int bytes) {
-  for (int i = bytes - 1; i >= 0; --i, v >>= 8) p[i] = static_cast<unsigned char>(v);
-}
+constexpr std::int64_t MS = NS_PER_MS;
 
 }  // namespace
 
@@ -40,8 +39,8 @@ void synthetic_recording::next_record(unsigned char* out) {
   const bool in_break = now >= break_start_;
   const std::uint32_t loudest = settings_.loudest;
 
-  for (int i = 0; i < 24; ++i) out[i] = 0;
-  put_be(out, static_cast<std::uint64_t>(now), 8);
+  event_record record;
+  record.timestamp_ns = now;
   if (now == next_audio_) {
     std::uint32_t value;
     if (in_break) {
@@ -52,18 +51,19 @@ void synthetic_recording::next_record(unsigned char* out) {
     } else {
       value = static_cast<std::uint32_t>(between(loudest * 2 / 5, loudest - 1));
     }
-    put_be(out + 12, 1, 4);
-    put_be(out + 16, value, 4);
+    record.type = RECORD_AUDIO;
+    record.value = value;
     next_audio_ += static_cast<std::int64_t>(between(19, 21)) * MS;
   } else {
     if (between(0, 200) == 0) scene_ = static_cast<std::uint32_t>(between(90, 240));
-    put_be(out + 12, 2, 4);
+    record.type = RECORD_VIDEO;
     for (int i = 0; i < 4; ++i) {
-      out[20 + i] =
+      record.samples[i] =
           static_cast<unsigned char>(in_break ? between(0, 24) : between(scene_ - 15, scene_ + 15));
     }
     next_video_ += static_cast<std::int64_t>(between(38, 42)) * MS;
   }
+  encode_event_record(record, out);
 }
 
 }  // namespace cutspot

@@ -1,0 +1,22 @@
+#include "probe/audio_scale.h"
+
+#include <cmath>
+
+namespace cutspot::probe {
+
+std::uint32_t audio_value(double mean_square) {
+  if (!(mean_square > 0)) return 0;
+  if (mean_square >= 1.0) return AUDIO_VALUE_MAX;
+  double db = 10.0 * std::log10(mean_square);
+  if (db <= AUDIO_FLOOR_DB) return 0;
+  double v = std::round((db - AUDIO_FLOOR_DB) * AUDIO_VALUE_MAX / -AUDIO_FLOOR_DB);
+  return v >= AUDIO_VALUE_MAX ? AUDIO_VALUE_MAX : static_cast<std::uint32_t>(v);
+}
+
+std::uint32_t linear_audio_value(double mean_square) {
+  if (!(mean_square > 0)) return 0;
+  if (mean_square >= 1.0) return AUDIO_VALUE_MAX;
+  return static_cast<std::uint32_t>(std::lround(std::sqrt(mean_square) * AUDIO_VALUE_MAX));
+}
+
+}  // namespace cutspot::probe

@@ -1,0 +1,29 @@
+// Event file bytes: the header, then records, gathered into large writes.
+#ifndef CUTSPOT_PROBE_EVENT_WRITER_H_
+#define CUTSPOT_PROBE_EVENT_WRITER_H_
+
+#include <string>
+#include <vector>
+
+#include "eventfile/event_record.h"
+
+namespace cutspot::probe {
+
+// "CSPROBE" and a format version byte; cutspot itself never reads it.
+inline constexpr unsigned char EVENT_MAGIC[EVENT_HEADER_SIZE] = {'C', 'S', 'P', 'R',
+                                                                 'O', 'B', 'E', 1};
+
+struct event_writer {
+  int fd = -1;
+  std::vector<unsigned char> buffer;
+  long long records = 0;
+};
+
+// Queues the header; nothing is written before the first flush.
+void start_events(event_writer& w, int fd);
+bool add_events(event_writer& w, const std::vector<event_record>& records, std::string* reason);
+bool flush_events(event_writer& w, std::string* reason);
+
+}  // namespace cutspot::probe
+
+#endif  // CUTSPOT_PROBE_EVENT_WRITER_H_

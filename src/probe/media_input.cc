@@ -1,0 +1,176 @@
+#include "probe/media_input.h"
+
+#include <algorithm>
+#include <cstdio>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/dict.h>
+}
+
+namespace cutspot::probe {
+namespace {
+
+int interrupt_requested(void* stop) {
+  return stop && *static_cast<const volatile std::sig_atomic_t*>(stop) != 0;
+}
+
+// Decoders are told to use the faster paths that leave the means within about one step:
+// reduced resolution for MPEG-1/2 (means within 1 of full decoding) and no loop filter
+// for H.264 and HEVC. Skipping the IDCT or frames moved the marks, so neither is used.
+void tune_video_decoder(AVCodecContext* c, const AVCodec* codec, bool full_decode) {
+  c->thread_count = 0;
+  c->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+  if (full_decode) return;
+  c->skip_loop_filter = AVDISCARD_ALL;
+  if (codec->id == AV_CODEC_ID_MPEG1VIDEO || codec->id == AV_CODEC_ID_MPEG2VIDEO) {
+    c->lowres = std::min(2, static_cast<int>(codec->max_lowres));
+  }
+}
+
+bool open_decoder(AVFormatContext* f, int index, bool full_decode, AVCodecContext** out,
+                  std::string* reason) {
+  AVStream* st = f->streams[index];
+  const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
+  if (!codec) {
+    *reason = std::string("no decoder for the ") + avcodec_get_name(st->codecpar->codec_id) +
+              " stream #" + std::to_string(index);
+    return false;
+  }
+  AVCodecContext* c = avcodec_alloc_context3(codec);
+  if (!c) {
+    *reason = "out of memory";
+    return false;
+  }
+  *out = c;
+  int rc = avcodec_parameters_to_context(c, st->codecpar);
+  if (rc >= 0) {
+    c->pkt_timebase = st->time_base;
+    if (codec->type == AVMEDIA_TYPE_VIDEO) tune_video_decoder(c, codec, full_decode);
+    rc = avcodec_open2(c, codec, nullptr);
+  }
+  if (rc < 0) {
+    *reason = std::string("cannot open the ") + codec->name + " decoder: " + av_error_text(rc);
+    return false;
+  }
+  return true;
+}
+
+// The n-th (1-based) audio stream, or -1.
+int nth_audio_stream(AVFormatContext* f, int n) {
+  for (unsigned i = 0; i < f->nb_streams; ++i) {
+    if (f->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO && --n == 0) {
+      return static_cast<int>(i);
+    }
+  }
+  return -1;
+}
+
+int count_audio_streams(AVFormatContext* f) {
+  int n = 0;
+  for (unsigned i = 0; i < f->nb_streams; ++i) {
+    if (f->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) ++n;
+  }
+  return n;
+}
+
+std::string describe(AVFormatContext* f, int video, int audio) {
+  const AVCodecParameters* v = f->streams[video]->codecpar;
+  AVRational rate = f->streams[video]->avg_frame_rate;
+  char buf[256];
+  std::snprintf(buf, sizeof buf, "video stream #%d %s %dx%d", video, avcodec_get_name(v->codec_id),
+                v->width, v->height);
+  std::string text = buf;
+  if (rate.num > 0 && rate.den > 0) {
+    std::snprintf(buf, sizeof buf, " %.3g fps", av_q2d(rate));
+    text += buf;
+  }
+  if (audio < 0) return text + ", no audio";
+  const AVCodecParameters* a = f->streams[audio]->codecpar;
+  std::snprintf(buf, sizeof buf, ", audio stream #%d %s %d Hz %d channels", audio,
+                avcodec_get_name(a->codec_id), a->sample_rate, a->ch_layout.nb_channels);
+  return text + buf;
+}
+
+}  // namespace
+
+std::string av_error_text(int code) {
+  char buf[AV_ERROR_MAX_STRING_SIZE] = {0};
+  av_strerror(code, buf, sizeof buf);
+  return buf;
+}
+
+bool open_media(const media_request& request, media_input* media, std::string* reason) {
+  AVFormatContext* f = avformat_alloc_context();
+  if (!f) {
+    *reason = "out of memory";
+    return false;
+  }
+  f->interrupt_callback.callback = interrupt_requested;
+  f->interrupt_callback.opaque = const_cast<std::sig_atomic_t*>(request.stop);
+  // "file:" keeps names with a colon from being taken for network protocols, and the
+  // white list keeps playlists from fetching anything.
+  std::string url = request.input == "-" ? "pipe:0" : "file:" + request.input;
+  AVDictionary* options = nullptr;
+  av_dict_set(&options, "protocol_whitelist", "file,pipe", 0);
+  int rc = avformat_open_input(&f, url.c_str(), nullptr, &options);
+  av_dict_free(&options);
+  if (rc < 0) {
+    *reason = rc == AVERROR_EXIT ? "interrupted"
+                                 : "not a recording that can be read (" + av_error_text(rc) + ")";
+    return false;
+  }
+  media->format = f;
+  rc = avformat_find_stream_info(f, nullptr);
+  if (rc < 0) {
+    *reason = "cannot find the streams (" + av_error_text(rc) + ")";
+    return false;
+  }
+  media->video_index = av_find_best_stream(f, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  if (media->video_index < 0) {
+    *reason = "no video stream in the recording";
+    return false;
+  }
+  if (request.audio_stream > 0) {
+    media->audio_index = nth_audio_stream(f, request.audio_stream);
+    if (media->audio_index < 0) {
+      *reason = "no audio stream " + std::to_string(request.audio_stream) + " (the recording has " +
+                std::to_string(count_audio_streams(f)) + ")";
+      return false;
+    }
+  } else {
+    media->audio_index =
+        av_find_best_stream(f, AVMEDIA_TYPE_AUDIO, -1, media->video_index, nullptr, 0);
+    if (media->audio_index < 0) media->audio_index = -1;
+  }
+  if (media->audio_index < 0 && !request.no_audio_ok) {
+    *reason =
+        "no audio stream: cutspot finds breaks by silence, so its cut list would be meaningless "
+        "(--no-audio-ok writes the event file anyway)";
+    return false;
+  }
+  if (!open_decoder(f, media->video_index, request.full_decode, &media->video, reason)) {
+    return false;
+  }
+  if (media->audio_index >= 0 &&
+      !open_decoder(f, media->audio_index, request.full_decode, &media->audio, reason)) {
+    return false;
+  }
+  // Packets of other streams are never looked at.
+  for (unsigned i = 0; i < f->nb_streams; ++i) {
+    if (static_cast<int>(i) != media->video_index && static_cast<int>(i) != media->audio_index) {
+      f->streams[i]->discard = AVDISCARD_ALL;
+    }
+  }
+  media->description = describe(f, media->video_index, media->audio_index);
+  return true;
+}
+
+void close_media(media_input* media) {
+  avcodec_free_context(&media->video);
+  avcodec_free_context(&media->audio);
+  avformat_close_input(&media->format);
+}
+
+}  // namespace cutspot::probe

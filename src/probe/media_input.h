@@ -1,0 +1,40 @@
+// Opening a recording with FFmpeg: the container, the video and audio streams to use and
+// their decoders, set up with the speed-ups that keep region means and levels exact
+// enough. All FFmpeg objects are owned here and freed by close_media.
+#ifndef CUTSPOT_PROBE_MEDIA_INPUT_H_
+#define CUTSPOT_PROBE_MEDIA_INPUT_H_
+
+#include <csignal>
+#include <string>
+
+struct AVFormatContext;
+struct AVCodecContext;
+
+namespace cutspot::probe {
+
+struct media_request {
+  std::string input;  // "-" for standard input.
+  int audio_stream = 0;
+  bool no_audio_ok = false;
+  bool full_decode = false;
+  const volatile std::sig_atomic_t* stop = nullptr;  // Non-zero aborts blocking reads.
+};
+
+struct media_input {
+  AVFormatContext* format = nullptr;
+  AVCodecContext* video = nullptr;
+  AVCodecContext* audio = nullptr;  // Null without audio.
+  int video_index = -1;
+  int audio_index = -1;
+  std::string description;  // Which streams are used, for the user.
+};
+
+bool open_media(const media_request& request, media_input* media, std::string* reason);
+void close_media(media_input* media);
+
+// FFmpeg's text for an error code.
+std::string av_error_text(int code);
+
+}  // namespace cutspot::probe
+
+#endif  // CUTSPOT_PROBE_MEDIA_INPUT_H_

@@ -1,0 +1,269 @@
+#include "probe/probe_run.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+#include "probe/audio_scale.h"
+#include "probe/audio_windows.h"
+#include "probe/frame_levels.h"
+#include "probe/region_means.h"
+#include "probe/reorder_queue.h"
+#include "probe/sequencer.h"
+#include "probe/timeline.h"
+
+namespace cutspot::probe {
+namespace {
+
+constexpr AVRational NS = {1, 1'000'000'000};
+constexpr std::int64_t DEFAULT_PICTURE_NS = 40'000'000;
+constexpr std::int64_t LONGEST_PICTURE_NS = 1'000'000'000;
+// Shorter than this against the container's own length counts as truncated.
+constexpr std::int64_t TRUNCATION_SLACK_US = 2'000'000;
+
+struct packet_deleter {
+  void operator()(AVPacket* p) const { av_packet_free(&p); }
+};
+struct frame_deleter {
+  void operator()(AVFrame* f) const { av_frame_free(&f); }
+};
+
+// Everything one run keeps between packets.
+struct run_state {
+  const media_request* request;
+  const probe_hooks* hooks;
+  media_input media;
+  probe_result result;
+  bool have_origin = false;
+  stream_timeline video_time;
+  stream_timeline audio_time;
+  window_accumulator windows;
+  reorder_queue queue;
+  sequencer order;
+  std::vector<audio_window> window_out;
+  std::vector<event_record> out;
+  std::int64_t reached_us = INT64_MIN;  // Furthest packet end in container time.
+};
+
+std::int64_t picture_duration_ns(const run_state& s, const AVFrame* f) {
+  const AVStream* st = s.media.format->streams[s.media.video_index];
+  std::int64_t d = 0;
+  if (f->pkt_duration > 0) d = av_rescale_q(f->pkt_duration, st->time_base, NS);
+  if (d <= 0 && st->avg_frame_rate.num > 0 && st->avg_frame_rate.den > 0) {
+    d = av_rescale_q(1, av_inv_q(st->avg_frame_rate), NS);
+  }
+  if (d <= 0) d = DEFAULT_PICTURE_NS;
+  return std::min(d, LONGEST_PICTURE_NS);
+}
+
+bool fail(run_state& s, std::string reason) {
+  s.result.ok = false;
+  s.result.reason = std::move(reason);
+  return false;
+}
+
+// Moves records that can no longer be overtaken to the sink.
+bool drain(run_state& s, bool all) {
+  queued_record q;
+  s.out.clear();
+  while (all ? queue_pop(s.queue, &q) : queue_pop_ready(s.queue, &q)) {
+    sequence_record(s.order, q, s.out);
+  }
+  if (all) finish_sequence(s.order, s.out);
+  if (s.out.empty()) return true;
+  std::string reason;
+  if (!s.hooks->write(s.out, &reason)) return fail(s, reason);
+  return true;
+}
+
+bool frame_damaged(const AVFrame* f) {
+  return (f->flags & AV_FRAME_FLAG_CORRUPT) != 0 || f->decode_error_flags != 0;
+}
+
+bool take_picture(run_state& s, const AVFrame* f) {
+  if (frame_damaged(f)) {
+    ++s.result.damaged;
+    return true;
+  }
+  if (f->best_effort_timestamp == AV_NOPTS_VALUE) return true;
+  luma_plane plane;
+  std::string reason;
+  if (!luma_plane_of(f, &plane, &reason)) return fail(s, reason);
+  const AVStream* st = s.media.format->streams[s.media.video_index];
+  std::int64_t duration = picture_duration_ns(s, f);
+  std::int64_t t = timeline_map(s.video_time,
+                                av_rescale_q(f->best_effort_timestamp, st->time_base, NS), duration);
+  event_record r;
+  r.timestamp_ns = t;
+  r.type = RECORD_VIDEO;
+  auto samples = region_means(plane);
+  std::copy(samples.begin(), samples.end(), r.samples);
+  queue_push(s.queue, r, t + duration);
+  ++s.result.pictures;
+  return true;
+}
+
+void queue_windows(run_state& s) {
+  for (const audio_window& w : s.window_out) {
+    event_record r;
+    r.timestamp_ns = w.start_ns;
+    r.type = RECORD_AUDIO;
+    r.value = audio_value(w.mean_square);
+    queue_push(s.queue, r, 0);
+    ++s.result.windows;
+  }
+}
+
+bool take_sound(run_state& s, const AVFrame* f) {
+  if (frame_damaged(f)) {
+    ++s.result.damaged;
+    return true;
+  }
+  audio_block block;
+  std::string reason;
+  if (!audio_block_of(f, &block, &reason)) return fail(s, reason);
+  if (f->best_effort_timestamp != AV_NOPTS_VALUE) {
+    const AVStream* st = s.media.format->streams[s.media.audio_index];
+    std::int64_t duration =
+        f->sample_rate > 0 ? av_rescale(f->nb_samples, 1'000'000'000, f->sample_rate) : 0;
+    block.time_ns = timeline_map(
+        s.audio_time, av_rescale_q(f->best_effort_timestamp, st->time_base, NS), duration);
+  }
+  s.window_out.clear();
+  add_audio(s.windows, block, s.window_out);
+  queue_windows(s);
+  return true;
+}
+
+// Sends one packet (null: end of stream) and takes every frame it gives.
+bool decode(run_state& s, AVCodecContext* c, const AVPacket* pkt, AVFrame* frame) {
+  int rc = avcodec_send_packet(c, pkt);
+  if (rc < 0 && rc != AVERROR_EOF) {
+    if (pkt) ++s.result.damaged;  // The decoder refused it; the next one may do.
+    return true;
+  }
+  bool video = c == s.media.video;
+  for (;;) {
+    rc = avcodec_receive_frame(c, frame);
+    if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return true;
+    if (rc < 0) {
+      ++s.result.damaged;
+      return true;
+    }
+    bool ok = video ? take_picture(s, frame) : take_sound(s, frame);
+    av_frame_unref(frame);
+    if (!ok) return false;
+  }
+}
+
+void set_origin(run_state& s, const AVPacket* pkt) {
+  std::int64_t ts = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
+  if (s.have_origin || ts == AV_NOPTS_VALUE) return;
+  std::int64_t origin = av_rescale_q(ts, s.media.format->streams[pkt->stream_index]->time_base, NS);
+  s.video_time = make_timeline(origin);
+  s.audio_time = make_timeline(origin);
+  s.have_origin = true;
+}
+
+void note_progress(run_state& s, const AVPacket* pkt) {
+  std::int64_t ts = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
+  if (ts == AV_NOPTS_VALUE) return;
+  const AVStream* st = s.media.format->streams[pkt->stream_index];
+  std::int64_t end = av_rescale_q(ts + std::max<std::int64_t>(pkt->duration, 0), st->time_base,
+                                  AVRational{1, AV_TIME_BASE});
+  s.reached_us = std::max(s.reached_us, end);
+  if (!s.hooks->progress) return;
+  const AVFormatContext* f = s.media.format;
+  double total = f->duration > 0 ? static_cast<double>(f->duration) / AV_TIME_BASE : 0;
+  double done = static_cast<double>(std::max<std::int64_t>(s.video_time.latest_ns, 0)) / 1e9;
+  s.hooks->progress(done, total);
+}
+
+// A container that states its length (MP4, Matroska) but whose packets stop well short
+// of it was cut off; program and transport streams measure their length from their
+// last packets, so there the check never fires.
+bool check_complete(run_state& s) {
+  const AVFormatContext* f = s.media.format;
+  if (s.result.pictures == 0) return fail(s, "no picture in the recording could be decoded");
+  if (f->duration <= 0 || f->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE) return true;
+  std::int64_t start = f->start_time != AV_NOPTS_VALUE ? f->start_time : 0;
+  std::int64_t reached = s.reached_us - start;
+  if (reached < f->duration - TRUNCATION_SLACK_US) {
+    char buf[160];
+    std::snprintf(buf, sizeof buf,
+                  "the recording ends early: its packets stop at %.1f s of %.1f s (truncated?)",
+                  static_cast<double>(reached) / AV_TIME_BASE,
+                  static_cast<double>(f->duration) / AV_TIME_BASE);
+    return fail(s, buf);
+  }
+  return true;
+}
+
+bool read_all(run_state& s) {
+  std::unique_ptr<AVPacket, packet_deleter> pkt(av_packet_alloc());
+  std::unique_ptr<AVFrame, frame_deleter> frame(av_frame_alloc());
+  if (!pkt || !frame) return fail(s, "out of memory");
+  for (;;) {
+    int rc = av_read_frame(s.media.format, pkt.get());
+    if (rc == AVERROR_EOF) break;
+    if (rc < 0) {
+      if (rc == AVERROR_EXIT) {
+        s.result.interrupted = true;
+        return fail(s, "interrupted");
+      }
+      return fail(s, "cannot read the recording: " + av_error_text(rc));
+    }
+    std::unique_ptr<AVPacket, void (*)(AVPacket*)> unref(pkt.get(), av_packet_unref);
+    AVCodecContext* c = pkt->stream_index == s.media.video_index   ? s.media.video
+                        : pkt->stream_index == s.media.audio_index ? s.media.audio
+                                                                   : nullptr;
+    if (!c) continue;
+    set_origin(s, pkt.get());
+    if (pkt->flags & AV_PKT_FLAG_CORRUPT) {
+      ++s.result.damaged;
+      continue;
+    }
+    if (!decode(s, c, pkt.get(), frame.get())) return false;
+    note_progress(s, pkt.get());
+    if (!drain(s, false)) return false;
+    if (s.request->stop && *s.request->stop) {
+      s.result.interrupted = true;
+      return fail(s, "interrupted");
+    }
+  }
+  if (!decode(s, s.media.video, nullptr, frame.get())) return false;
+  if (s.media.audio && !decode(s, s.media.audio, nullptr, frame.get())) return false;
+  s.window_out.clear();
+  flush_audio(s.windows, s.window_out);
+  queue_windows(s);
+  if (!check_complete(s)) return false;
+  return drain(s, true);
+}
+
+}  // namespace
+
+probe_result run_probe(const media_request& request, const probe_hooks& hooks) {
+  run_state s;
+  s.request = &request;
+  s.hooks = &hooks;
+  std::string reason;
+  if (!open_media(request, &s.media, &reason)) {
+    s.result.interrupted = reason == "interrupted";
+    s.result.reason = reason;
+    close_media(&s.media);
+    return s.result;
+  }
+  if (hooks.note) hooks.note(s.media.description);
+  s.result.ok = true;
+  if (!read_all(s)) s.result.ok = false;
+  s.result.clock_jumps = s.video_time.rebases + s.audio_time.rebases;
+  close_media(&s.media);
+  return s.result;
+}
+
+}  // namespace cutspot::probe

@@ -1,0 +1,211 @@
+// Quiet-dark intervals and the marks chosen from them.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "analysis/marks.h"
+#include "analysis/quiet_intervals.h"
+#include "event_file_writer.h"
+
+namespace cutspot {
+namespace {
+
+using namespace testing;
+using span = std::pair<std::int64_t, std::int64_t>;  // start_ns, end_ns
+
+constexpr std::uint32_t DARK = 31, GREY = 32, BRIGHT = 201, LIT = 200;
+constexpr std::uint32_t QUIET = 2799, LOUD = 2800;
+
+// One record judged on the given levels, in level mode with threshold 2800. The levels
+// are set directly and the record's type changes none of them, so each row reads like
+// the rules.
+struct moment {
+  std::int64_t ns;
+  std::uint32_t video, audio;
+};
+
+std::vector<span> detect_moments(const std::vector<moment>& moments) {
+  audio_range range;
+  range.audio_scale = 2;
+  range.silence_threshold = 2800;
+  interval_detector d(range);
+  std::vector<span> out;
+  quiet_interval closed;
+  // The stream's first record resets the levels; let a neutral one take that role.
+  event_record r = other(1, 7);
+  EXPECT_FALSE(detect_step(&d, r, &closed));
+  for (const moment& m : moments) {
+    d.tracker.video_level = m.video;
+    d.tracker.audio_level = m.audio;
+    r.timestamp_ns = m.ns;
+    if (detect_step(&d, r, &closed)) out.emplace_back(closed.start_ns, closed.end_ns);
+  }
+  if (finish_detection(&d, &closed)) out.emplace_back(closed.start_ns, closed.end_ns);
+  return out;
+}
+
+TEST(QuietIntervals, LevelModeRules) {
+  struct row {
+    const char* what;
+    std::vector<moment> moments;
+    std::vector<span> intervals;
+  };
+  const std::int64_t S = SEC;
+  const row rows[] = {
+      {"nothing dark", {{10 * S, BRIGHT, QUIET}}, {}},
+      {"dark and quiet until bright",
+       {{10 * S, DARK, QUIET}, {10500 * MS, DARK, QUIET}, {11 * S, BRIGHT, QUIET}},
+       {{10 * S, 11 * S}}},
+      {"31 is dark, 32 is not",
+       {{10 * S, GREY, QUIET}, {11 * S, DARK, QUIET}, {12 * S, BRIGHT, QUIET}},
+       {{11 * S, 12 * S}}},
+      {"200 is not bright, 201 is",
+       {{10 * S, DARK, QUIET}, {11 * S, LIT, QUIET}, {12 * S, BRIGHT, QUIET}},
+       {{10 * S, 12 * S}}},
+      {"loud more than a second after the start closes the entry",
+       {{10 * S, DARK, QUIET}, {12 * S, DARK, LOUD}},
+       {{10 * S, 10 * S}}},
+      {"loud within the second resets the end, which moves on",
+       {{10 * S, DARK, QUIET}, {10400 * MS, DARK, LOUD}, {10800 * MS, DARK, LOUD}},
+       {{10 * S, 10800 * MS}}},
+      {"loud exactly a second after the start does not close",
+       {{10 * S, DARK, QUIET}, {11 * S, DARK, LOUD}, {11 * S + 1, BRIGHT, LOUD}},
+       {{10 * S, 11 * S}}},
+      {"grey and loud: the end resets, then the entry closes at the last counted record",
+       {{10 * S, DARK, QUIET}, {10500 * MS, GREY, LOUD}, {11500 * MS, GREY, LOUD}},
+       {{10 * S, 10500 * MS}}},
+      {"only the latest span of an entry survives",
+       {{10 * S, DARK, QUIET},
+        {10300 * MS, BRIGHT, QUIET},
+        {10600 * MS, DARK, QUIET},
+        {10900 * MS, BRIGHT, QUIET}},
+       {{10600 * MS, 10900 * MS}}},
+      {"closing keeps an end that was already set",
+       {{10 * S, DARK, QUIET},
+        {10300 * MS, BRIGHT, QUIET},
+        {10600 * MS, BRIGHT, QUIET},
+        {12 * S, BRIGHT, LOUD}},
+       {{10 * S, 10300 * MS}}},
+      {"a record back in time neither starts nor ends, nor moves the time",
+       {{10 * S, DARK, QUIET}, {9 * S, BRIGHT, QUIET}, {10 * S + 5, BRIGHT, QUIET}},
+       {{10 * S, 10 * S + 5}}},
+      {"open at the end: ends at the last counted record",
+       {{10 * S, DARK, QUIET}, {11 * S, DARK, QUIET}, {5 * S, BRIGHT, QUIET}},
+       {{10 * S, 11 * S}}},
+  };
+  for (const row& r : rows) EXPECT_EQ(detect_moments(r.moments), r.intervals) << r.what;
+}
+
+std::vector<span> detect_file(const std::vector<event_record>& records) {
+  const std::string bytes = event_file(records);
+  memory_source source(bytes);
+  record_reader reader(source, 2);
+  recording_scan scan;
+  EXPECT_EQ(scan_audio_range(&reader, &scan), pass_status::ok);
+  std::vector<span> out;
+  EXPECT_EQ(detect_intervals(&reader, scan.range,
+                             [&](const quiet_interval& q) {
+                               out.emplace_back(q.start_ns, q.end_ns);
+                               return true;
+                             }),
+            pass_status::ok);
+  return out;
+}
+
+TEST(QuietIntervals, GapModeAndWholeFiles) {
+  struct row {
+    const char* what;
+    std::vector<event_record> records;
+    std::vector<span> intervals;
+  };
+  const std::int64_t S = SEC;
+  const row rows[] = {
+      {"no records", {}, {}},
+      {"no audio: the picture alone decides",
+       {video(S, 0), video(S + 40 * MS, 0), video(S + 80 * MS, 250)},
+       {{S, S + 80 * MS}}},
+      {"a pause of over a second splits, ending at the last record before it",
+       {video(5 * S, 0), video(7 * S, 0), video(7 * S + 40 * MS, 250)},
+       {{5 * S, 5 * S}, {7 * S, 7 * S + 40 * MS}}},
+      {"a pause of exactly a second does not split",
+       {video(5 * S, 0), video(6 * S, 0), video(6 * S + 40 * MS, 250)},
+       {{5 * S, 6 * S + 40 * MS}}},
+      {"the levels reset at a pause, also before a record of another type",
+       // Dark and quiet before the pause; after it, a type-3 record finds the picture
+       // reset to none (bright) instead of the old dark, so nothing starts at 9 s.
+       {audio(1, 20000), audio(5 * S, 0), video(5 * S + 10 * MS, 0), other(9 * S, 3),
+        video(9 * S + 40 * MS, 250)},
+       {{5 * S + 10 * MS, 5 * S + 10 * MS}}},
+      {"a record at time 0 cannot start an interval", {video(0, 0), video(40 * MS, 250)}, {}},
+      {"the far ends of time",
+       {video(1, 0), video(INT64_MAX, 250)},
+       {{1, 1}}},
+  };
+  for (const row& r : rows) EXPECT_EQ(detect_file(r.records), r.intervals) << r.what;
+}
+
+std::vector<std::string> marks_for(const std::vector<span>& intervals, mark_settings settings = {}) {
+  mark_chooser chooser(settings);
+  std::vector<std::string> out;
+  for (const span& s : intervals) {
+    quiet_interval q;
+    q.start_ns = s.first;
+    q.end_ns = s.second;
+    if (auto m = chooser.next(q)) out.push_back(m->kind + std::to_string(m->ns));
+  }
+  return out;
+}
+
+TEST(Marks, ClassesAndDrops) {
+  struct row {
+    const char* what;
+    std::vector<span> intervals;
+    mark_settings settings;
+    std::vector<std::string> marks;
+  };
+  const std::int64_t S = SEC;
+  const row rows[] = {
+      {"D, then A within the period, then D",
+       {{100 * S, 102 * S}, {130 * S, 131 * S}, {500 * S, 501 * S}},
+       {},
+       {"D101000000000", "A130500000000", "D500500000000"}},
+      {"lead-in marks are A and not a reference",
+       {{10 * S, 12 * S}, {40 * S, 41 * S}, {70 * S, 71 * S}},
+       {},
+       {"A11000000000", "A40500000000", "D70500000000"}},
+      {"the lead-in ends at 59.999999999 s",
+       {{59999999999, 59999999999}, {60 * S, 60 * S}},
+       {},
+       {"A59999999999", "D60000000000"}},
+      {"a chain of close marks collapses into its first",
+       {{101 * S, 101 * S}, {104 * S, 104 * S}, {107 * S, 107 * S}, {300 * S, 300 * S}},
+       {300, 5},
+       {"D101000000000", "A300000000000"}},
+      {"exactly the ignore span apart is kept",
+       {{101 * S, 101 * S}, {106 * S, 106 * S}},
+       {300, 5},
+       {"D101000000000", "A106000000000"}},
+      {"exactly the period apart is a D",
+       {{101 * S, 101 * S}, {401 * S, 401 * S}, {701 * S - 1, 701 * S - 1}},
+       {},
+       {"D101000000000", "D401000000000", "A700999999999"}},
+      {"ignore 0 still drops a mark before the reference",
+       {{101 * S, 101 * S}, {100 * S, 100 * S}},
+       {},
+       {"D101000000000"}},
+      {"a period beyond 32 bits of nanoseconds",
+       {{70 * S, 70 * S}, {4294967296 * S, 4294967296 * S}},
+       {4294967295, 0},
+       {"D70000000000", "A4294967296000000000"}},
+      {"the midpoint is the exact floor", {{1, 2}, {200 * S + 1, 200 * S + 4}}, {}, {"A1", "D200000000002"}},
+      {"the midpoint of the far ends", {{INT64_MAX, INT64_MAX}}, {}, {"D9223372036854775807"}},
+      {"an empty interval gives nothing", {{0, 0}}, {}, {}},
+  };
+  for (const row& r : rows) EXPECT_EQ(marks_for(r.intervals, r.settings), r.marks) << r.what;
+}
+
+}  // namespace
+}  // namespace cutspot

@@ -1,0 +1,224 @@
+// Reading event files: fixed-width decoding, whole records only, the snapshot length,
+// failures at every byte, and the level tracker.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "analysis/audio_range.h"
+#include "eventfile/big_endian.h"
+#include "eventfile/level_tracker.h"
+#include "eventfile/record_reader.h"
+#include "event_file_writer.h"
+#include "in_memory_run.h"
+
+namespace cutspot {
+namespace {
+
+using namespace testing;
+
+TEST(BigEndian, EncodesAndDecodesEveryWidthAtItsLimits) {
+  const std::uint64_t values[] = {0, 1, 0x3B9ACA00, 0x7FFFFFFFFFFFFFFF, 0x8000000000000000,
+                                  0xFFFFFFFFFFFFFFFF, 0x0102030405060708};
+  for (std::uint64_t v : values) {
+    unsigned char bytes[8];
+    encode_be64(bytes, v);
+    EXPECT_EQ(bytes[0], v >> 56) << v;  // Most significant first.
+    EXPECT_EQ(bytes[7], v & 0xFF) << v;
+    EXPECT_EQ(decode_be64(bytes), v);
+    encode_be32(bytes, static_cast<std::uint32_t>(v));
+    EXPECT_EQ(decode_be32(bytes), static_cast<std::uint32_t>(v));
+  }
+  const unsigned char one_second[] = {0, 0, 0, 0, 0x3B, 0x9A, 0xCA, 0};
+  EXPECT_EQ(decode_be64(one_second), 1000000000u);
+}
+
+TEST(EventRecord, DecodesEveryFieldInPlace) {
+  const unsigned char bytes[24] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE,  // -2
+                                   0,    0,    0,    9,                             // spare
+                                   1,    0,    0,    0,                             // type
+                                   0,    0,    1,    0,                             // value
+                                   10,   0,    20,   255};
+  const event_record r = decode_event_record(bytes);
+  EXPECT_EQ(r.timestamp_ns, -2);
+  EXPECT_EQ(r.spare, 9u);
+  EXPECT_EQ(r.type, 0x01000000u);  // Far above 2, not an audio record.
+  EXPECT_EQ(r.value, 256u);
+  EXPECT_EQ(r.samples[0], 10);
+  EXPECT_EQ(r.samples[3], 255);
+  unsigned char again[24];
+  encode_event_record(r, again);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(again), 24),
+            std::string(reinterpret_cast<const char*>(bytes), 24));
+}
+
+// The times of the records one pass delivers, then how it ended.
+struct pass {
+  std::vector<std::int64_t> times;
+  pass_status status;
+};
+
+pass read_pass(record_reader* reader) {
+  pass p;
+  p.status = for_each_record(reader, [&](const event_record& r) {
+    p.times.push_back(r.timestamp_ns);
+    return true;
+  });
+  return p;
+}
+
+TEST(RecordReader, WholeRecordsOnlyAtEverySizeAndBlock) {
+  const std::string three = event_file({video(1, 9), audio(2, 9), other(3, 7)}, 23);
+  for (std::size_t block : {1, 2, 3, 8192}) {
+    for (std::size_t size = 0; size <= three.size(); ++size) {
+      const std::size_t whole = size < 8 ? 0 : std::min<std::size_t>((size - 8) / 24, 3);
+      std::vector<std::int64_t> expected;
+      for (std::size_t i = 1; i <= whole; ++i) expected.push_back(static_cast<std::int64_t>(i));
+      memory_source source(std::string_view(three).substr(0, size));
+      record_reader reader(source, block);
+      EXPECT_EQ(reader.records(), whole);
+      for (int again = 0; again < 2; ++again) {  // Every pass reads from the start.
+        const pass p = read_pass(&reader);
+        EXPECT_EQ(p.status, pass_status::ok);
+        EXPECT_EQ(p.times, expected) << size << " bytes, blocks of " << block;
+      }
+    }
+  }
+}
+
+// A failure anywhere within the records is never taken for their end; one in the
+// trailing bytes is never seen, as they are never read.
+TEST(RecordReader, FailuresAtEveryByteEndThePassAsFailed) {
+  const std::string bytes = event_file({video(1, 9), audio(2, 9), other(3, 7)}, 11);
+  const std::size_t record_end = 8 + 3 * 24;
+  for (auto how : {faulty_source::read_error, faulty_source::shrinks}) {
+    for (std::size_t at = 0; at <= bytes.size(); ++at) {
+      faulty_source source(bytes, at, how);
+      record_reader reader(source, 2);
+      const pass p = read_pass(&reader);
+      if (at >= record_end) {
+        EXPECT_EQ(p.status, pass_status::ok) << at;
+        EXPECT_EQ(p.times.size(), 3u);
+      } else {
+        EXPECT_EQ(p.status,
+                  how == faulty_source::shrinks ? pass_status::changed : pass_status::read_error)
+            << at;
+        // Only records of blocks read completely were delivered.
+        EXPECT_LE(p.times.size(), at < 8 ? 0 : (at - 8) / 24) << at;
+      }
+    }
+  }
+}
+
+TEST(RecordReader, ReadsNoMoreThanTheSnapshot) {
+  // A file that grew after it was opened is judged as it was: the source says 2 records.
+  const std::string grown = event_file({video(1, 9), audio(2, 9), other(3, 7)});
+  class snapshot final : public byte_source {
+   public:
+    explicit snapshot(std::string_view b) : inner_(b) {}
+    std::uint64_t length() const override { return 8 + 2 * 24 + 5; }
+    bool rewind() override { return inner_.rewind(); }
+    std::size_t read(unsigned char* buf, std::size_t n) override { return inner_.read(buf, n); }
+    std::string error() const override { return {}; }
+
+   private:
+    memory_source inner_;
+  } source(grown);
+  record_reader reader(source);
+  const pass p = read_pass(&reader);
+  EXPECT_EQ(p.status, pass_status::ok);
+  EXPECT_EQ(p.times, (std::vector<std::int64_t>{1, 2}));
+}
+
+// Level tracking, one table: records applied in order, then the levels.
+TEST(LevelTracker, Rules) {
+  struct row {
+    const char* what;
+    std::vector<event_record> records;
+    std::uint32_t scale;
+    std::uint32_t video, audio;
+  };
+  const row rows[] = {
+      {"mean of the samples present", {video(1, 10, 0, 20, 0)}, 1, 15, AUDIO_FULL_SCALE},
+      {"no samples is black", {video(1, 0, 0, 0, 0)}, 1, 0, AUDIO_FULL_SCALE},
+      {"four samples", {video(1, 200, 210, 220, 230)}, 1, 215, AUDIO_FULL_SCALE},
+      {"remainder dropped", {video(1, 1, 1, 1, 2)}, 1, 1, AUDIO_FULL_SCALE},
+      {"three samples", {video(1, 10, 11, 0, 12)}, 1, 11, AUDIO_FULL_SCALE},
+      {"one sample", {video(1, 0, 0, 77, 0)}, 1, 77, AUDIO_FULL_SCALE},
+      {"scaled audio", {audio(1, 300)}, 3, VIDEO_LEVEL_NONE, 900},
+      {"32-bit wrap of the product", {audio(1, 0x80000001)}, 2, VIDEO_LEVEL_NONE, 2},
+      {"picture exactly 70 ms old is fresh", {video(SEC, 9), audio(SEC + 70 * MS, 1)}, 1, 9, 1},
+      {"picture 70 ms + 1 ns old is stale",
+       {video(SEC, 9), audio(SEC + 70 * MS + 1, 1)},
+       1,
+       VIDEO_LEVEL_NONE,
+       1},
+      {"audio exactly 50 ms old is fresh", {audio(SEC, 7), video(SEC + 50 * MS, 9)}, 1, 9, 7},
+      {"audio 50 ms + 1 ns old is stale",
+       {audio(SEC, 7), video(SEC + 50 * MS + 1, 9)},
+       1,
+       9,
+       AUDIO_FULL_SCALE},
+      {"other types change nothing", {audio(1, 7), video(2, 9), other(SEC, 7)}, 1, 9, 7},
+      {"no overflow at the extremes",
+       {video(INT64_MIN, 9), audio(INT64_MAX, 5)},
+       1,
+       VIDEO_LEVEL_NONE,
+       5},
+      {"backwards in time is never stale", {video(INT64_MAX, 9), audio(INT64_MIN, 5)}, 1, 9, 5},
+  };
+  for (const row& r : rows) {
+    level_tracker t;
+    for (const event_record& record : r.records) track_levels(&t, record, r.scale);
+    EXPECT_EQ(t.video_level, r.video) << r.what;
+    EXPECT_EQ(t.audio_level, r.audio) << r.what;
+  }
+  level_tracker t;
+  track_levels(&t, audio(5, 9), 1);
+  track_levels(&t, video(6, 3), 1);
+  reset_levels(&t);
+  EXPECT_EQ(t.video_level, VIDEO_LEVEL_NONE);
+  EXPECT_EQ(t.audio_level, AUDIO_FULL_SCALE);
+  EXPECT_EQ(t.last_audio_ns, 5);  // The times are kept.
+  EXPECT_EQ(t.last_video_ns, 6);
+}
+
+TEST(AudioRange, ScaleThresholdAndSpan) {
+  struct row {
+    std::vector<std::uint32_t> values;
+    std::uint32_t scale, threshold;
+  };
+  const row rows[] = {
+      {{1000, 5000, 3000}, 2, 2800},        {{0, 20000}, 1, 2000},
+      {{10, 100}, 100, 1900},               {{400}, 25, 10000},
+      {{}, 1, 0xFFFFFFFF},                  {{5001}, 1, 5001},
+      {{5000}, 2, 10000},                   {{0}, 1, 0},
+      {{0xFFFFFFFF, 0}, 1, 429496729},      {{10000}, 1, 10000},
+  };
+  for (const row& r : rows) {
+    std::vector<event_record> records = {video(1, 9), other(2, 3)};
+    std::int64_t t = 3;
+    for (std::uint32_t v : r.values) records.push_back(audio(t++, v));
+    const std::string bytes = event_file(records);
+    memory_source source(bytes);
+    record_reader reader(source);
+    recording_scan scan;
+    EXPECT_EQ(scan_audio_range(&reader, &scan), pass_status::ok);
+    EXPECT_EQ(scan.range.audio_scale, r.scale) << ::testing::PrintToString(r.values);
+    EXPECT_EQ(scan.range.silence_threshold, r.threshold) << ::testing::PrintToString(r.values);
+    EXPECT_EQ(scan.records, records.size());
+    EXPECT_EQ(scan.unknown, 1u);
+  }
+  const std::string bytes = event_file({video(5, 1), audio(-7, 1), video(INT64_MAX, 1), other(3, 9)});
+  memory_source source(bytes);
+  record_reader reader(source);
+  recording_scan scan;
+  EXPECT_EQ(scan_audio_range(&reader, &scan), pass_status::ok);
+  EXPECT_EQ(scan.earliest_ns, -7);
+  EXPECT_EQ(scan.latest_ns, INT64_MAX);
+  EXPECT_EQ(scan.last_ns, 3);
+}
+
+}  // namespace
+}  // namespace cutspot

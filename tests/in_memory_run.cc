@@ -1,0 +1,54 @@
+#include "in_memory_run.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "app/run.h"
+#include "report/output_buffer.h"
+
+namespace cutspot::testing {
+
+run_result run_in_memory(const std::vector<std::string>& args,
+                         const std::map<std::string, std::string>& files,
+                         std::size_t block_records) {
+  std::vector<const char*> argv = {"cutspot"};
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  auto open = [&](const std::string& name) {
+    open_result result;
+    auto found = files.find(name);
+    if (found == files.end()) {
+      result.reason = "No such file or directory";
+    } else {
+      result.status = open_status::opened;
+      result.source = std::make_unique<memory_source>(found->second);
+    }
+    return result;
+  };
+  string_sink out, err;
+  run_result r;
+  r.status = run_cutspot(static_cast<int>(argv.size()), argv.data(), open, out, err,
+                         run_options{block_records});
+  r.out = std::move(out.text);
+  r.err = std::move(err.text);
+  return r;
+}
+
+bool faulty_source::rewind() {
+  pos_ = 0;
+  return true;
+}
+
+std::size_t faulty_source::read(unsigned char* buf, std::size_t n) {
+  // A few bytes at a time, so that the reader must put records together.
+  const std::size_t count = std::min({n, std::size_t{5}, fail_at_ - std::min(pos_, fail_at_)});
+  if (count == 0) {
+    if (how_ == read_error) error_ = "Input/output error";
+    return 0;
+  }
+  std::memcpy(buf, bytes_.data() + pos_, count);
+  pos_ += count;
+  return count;
+}
+
+}  // namespace cutspot::testing

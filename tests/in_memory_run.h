@@ -1,0 +1,52 @@
+// Whole runs of cutspot in memory, through run_cutspot: the event files are strings and
+// both output streams are captured. Sources that fail on purpose stand in for disks that
+// fail and files that change while they are read.
+#ifndef CUTSPOT_TESTS_IN_MEMORY_RUN_H_
+#define CUTSPOT_TESTS_IN_MEMORY_RUN_H_
+
+#include <cstddef>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "eventfile/byte_source.h"
+
+namespace cutspot::testing {
+
+struct run_result {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs `cutspot args...`; a name found in `files` opens as those bytes, any other cannot
+// be opened ("No such file or directory"). Small blocks cross block boundaries often.
+run_result run_in_memory(const std::vector<std::string>& args,
+                         const std::map<std::string, std::string>& files,
+                         std::size_t block_records = 3);
+
+// Delivers the bytes up to `fail_at`, a few at a time, then fails: with a read error, or
+// by ending early as a file that shrank would. Its length stays that of all the bytes.
+class faulty_source final : public byte_source {
+ public:
+  enum fault { read_error, shrinks };
+  faulty_source(std::string_view bytes, std::size_t fail_at, fault how)
+      : bytes_(bytes), fail_at_(fail_at), how_(how) {}
+
+  std::uint64_t length() const override { return bytes_.size(); }
+  bool rewind() override;
+  std::size_t read(unsigned char* buf, std::size_t n) override;
+  std::string error() const override { return error_; }
+
+ private:
+  std::string_view bytes_;
+  std::size_t fail_at_;
+  fault how_;
+  std::size_t pos_ = 0;
+  std::string error_;
+};
+
+}  // namespace cutspot::testing
+
+#endif  // CUTSPOT_TESTS_IN_MEMORY_RUN_H_
