@@ -12,8 +12,6 @@ namespace cutspot::testing {
 run_result run_in_memory(const std::vector<std::string>& args,
                          const std::map<std::string, std::string>& files,
                          std::size_t block_records) {
-  std::vector<const char*> argv = {"cutspot"};
-  for (const std::string& a : args) argv.push_back(a.c_str());
   auto open = [&](const std::string& name) {
     open_result result;
     auto found = files.find(name);
@@ -25,6 +23,13 @@ run_result run_in_memory(const std::vector<std::string>& args,
     }
     return result;
   };
+  return run_with_opener(args, open, block_records);
+}
+
+run_result run_with_opener(const std::vector<std::string>& args, const source_opener& open,
+                           std::size_t block_records) {
+  std::vector<const char*> argv = {"cutspot"};
+  for (const std::string& a : args) argv.push_back(a.c_str());
   string_sink out, err;
   run_result r;
   r.status = run_cutspot(static_cast<int>(argv.size()), argv.data(), open, out, err,
@@ -36,14 +41,17 @@ run_result run_in_memory(const std::vector<std::string>& args,
 
 bool faulty_source::rewind() {
   pos_ = 0;
+  ++passes_;
   return true;
 }
 
 std::size_t faulty_source::read(unsigned char* buf, std::size_t n) {
   // A few bytes at a time, so that the reader must put records together.
-  const std::size_t count = std::min({n, std::size_t{5}, fail_at_ - std::min(pos_, fail_at_)});
+  const bool faulty = whole_passes_ == 0 || passes_ > whole_passes_;
+  const std::size_t end = faulty ? fail_at_ : bytes_.size();
+  const std::size_t count = std::min({n, std::size_t{5}, end - std::min(pos_, end)});
   if (count == 0) {
-    if (how_ == read_error) error_ = "Input/output error";
+    if (faulty && how_ == read_error) error_ = "Input/output error";
     return 0;
   }
   std::memcpy(buf, bytes_.data() + pos_, count);

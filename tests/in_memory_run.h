@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/run.h"
 #include "eventfile/byte_source.h"
 
 namespace cutspot::testing {
@@ -25,14 +26,18 @@ struct run_result {
 run_result run_in_memory(const std::vector<std::string>& args,
                          const std::map<std::string, std::string>& files,
                          std::size_t block_records = 3);
+// The same with a source of the test's choosing.
+run_result run_with_opener(const std::vector<std::string>& args, const source_opener& open,
+                           std::size_t block_records = 3);
 
 // Delivers the bytes up to `fail_at`, a few at a time, then fails: with a read error, or
 // by ending early as a file that shrank would. Its length stays that of all the bytes.
+// The first `whole_passes` passes (counted by rewinds) read everything.
 class faulty_source final : public byte_source {
  public:
   enum fault { read_error, shrinks };
-  faulty_source(std::string_view bytes, std::size_t fail_at, fault how)
-      : bytes_(bytes), fail_at_(fail_at), how_(how) {}
+  faulty_source(std::string_view bytes, std::size_t fail_at, fault how, int whole_passes = 0)
+      : bytes_(bytes), fail_at_(fail_at), how_(how), whole_passes_(whole_passes) {}
 
   std::uint64_t length() const override { return bytes_.size(); }
   bool rewind() override;
@@ -43,6 +48,8 @@ class faulty_source final : public byte_source {
   std::string_view bytes_;
   std::size_t fail_at_;
   fault how_;
+  int whole_passes_;
+  int passes_ = 0;
   std::size_t pos_ = 0;
   std::string error_;
 };

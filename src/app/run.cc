@@ -48,7 +48,7 @@ void warn_if_nothing_to_judge(const command_line& cl, const recording_scan& scan
                               byte_sink& err) {
   if (scan.records == 0) {
     report(err, "warning: " + quote_name(cl.file_name) + " holds no whole record");
-  } else if (scan.unknown > scan.records / 10 * 9) {
+  } else if (scan.unknown * 10 > scan.records * 9) {
     report(err, "warning: " + quote_name(cl.file_name) + ": " + std::to_string(scan.unknown) +
                     " of " + std::to_string(scan.records) +
                     " records are neither audio nor video; is it an event file?");

@@ -1,0 +1,155 @@
+// The small texts: time stamps, level bars, numbers, and escaping of names for JSON, XML
+// and diagnostics.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "app/command_line.h"
+#include "report/escape.h"
+#include "report/output_buffer.h"
+#include "report/text_builders.h"
+#include "report/text_writer.h"
+
+namespace cutspot {
+namespace {
+
+TEST(Text, TimeStamps) {
+  const struct {
+    std::int64_t ns;
+    const char* text;
+  } rows[] = {
+      {0, "000:00.000"},
+      {999999, "000:00.000"},  // Truncated, not rounded.
+      {1000000, "000:00.001"},
+      {83456000000, "001:23.456"},
+      {59999999999, "000:59.999"},
+      {3600000000000, "060:00.000"},
+      {60000000000000, "1000:00.000"},  // Minutes are never cut.
+      // Beyond 2^32 ms (49.7 days) the minutes go on instead of wrapping.
+      {4294967296000000, "71582:47.296"},
+      {-999999, "000:00.000"},  // Toward zero.
+      {-1000000, "-000:00.001"},
+      {INT64_MAX, "153722867:16.854"},
+      {INT64_MIN, "-153722867:16.854"},
+  };
+  for (const auto& r : rows) EXPECT_EQ(format_time(r.ns).view(), r.text) << r.ns;
+}
+
+TEST(Text, BarsRoundUpAndClip) {
+  const struct {
+    std::uint32_t level;
+    std::size_t video, audio;
+  } rows[] = {
+      {0, 0, 0},
+      {1, 1, 1},
+      {8, 1, 1},
+      {9, 2, 1},
+      {64, 8, 1},
+      {65, 9, 1},
+      {200, 9, 1},
+      {201, 9, 2},
+      {256, 9, 2},
+      {9600, 9, 48},
+      {9601, 9, 49},
+      {10000, 9, 49},
+      {4294967295u, 9, 49},  // No wrap to an empty bar.
+  };
+  for (const auto& r : rows) {
+    const std::string video(video_bar(r.level)), audio(audio_bar(r.level));
+    EXPECT_EQ(video, std::string(r.video, '#') + std::string(9 - r.video, ' ')) << r.level;
+    EXPECT_EQ(audio, std::string(r.audio, '=') + std::string(49 - r.audio, ' ')) << r.level;
+  }
+}
+
+TEST(Text, OptionNumbers) {
+  const struct {
+    const char* text;
+    std::uint32_t value;
+  } rows[] = {
+      {"300", 300},
+      {"", 0},
+      {"x5", 0},
+      {"12abc", 12},
+      {" \t\n\v\f\r42", 42},  // Every leading white space of the C locale.
+      {"+7", 7},
+      {"-5", 4294967291u},
+      {"2147483647", 2147483647u},
+      {"2147483648", 2147483647u},  // Clamped to the signed 32-bit range.
+      {"99999999999999999999999", 2147483647u},
+      {"-2147483648", 2147483648u},
+      {"-99999999999999999999999", 2147483648u},
+      {"- 5", 0},
+      {"007", 7},
+  };
+  for (const auto& r : rows) EXPECT_EQ(parse_option_number(r.text), r.value) << r.text;
+}
+
+std::string written(void (*write)(text_writer&, std::string_view), std::string_view bytes) {
+  string_sink sink;
+  {
+    output_buffer out(sink);
+    text_writer w(&out);
+    write(w, bytes);
+    EXPECT_TRUE(out.flush());
+  }
+  return sink.text;
+}
+
+TEST(Escape, JsonXmlAndDiagnostics) {
+  using namespace std::string_view_literals;
+  const struct {
+    std::string_view name;
+    const char* json;
+    const char* xml;
+    const char* quoted;
+  } rows[] = {
+      {"show.evt", R"("show.evt")", "show.evt", "'show.evt'"},
+      {R"(a"b\c)", R"("a\"b\\c")", "a&quot;b\\c", R"('a"b\\c')"},
+      {"it's <&>", R"("it's <&>")", "it&#39;s &lt;&amp;&gt;", R"('it\'s <&>')"},
+      {"\b\f\n\r\t\x01\x1f\x7f"sv,
+       R"("\b\f\n\r\t\u0001\u001f)"
+       "\x7f\"",
+       "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd"
+       "\xef\xbf\xbd",
+       R"('\x08\x0c\x0a\x0d\x09\x01\x1f\x7f')"},
+      {"\0"sv, R"("\u0000")", "\xef\xbf\xbd", R"('\x00')"},
+      {"\x1b[2J"sv, R"("\u001b[2J")", "\xef\xbf\xbd[2J", R"('\x1b[2J')"},
+      // Well-formed UTF-8 stays, up to four bytes.
+      {"caf\xc3\xa9 \xf0\x9f\x8e\xac", "\"caf\xc3\xa9 \xf0\x9f\x8e\xac\"",
+       "caf\xc3\xa9 \xf0\x9f\x8e\xac", "'caf\xc3\xa9 \xf0\x9f\x8e\xac'"},
+      // C1 controls are characters to JSON, but not to XML or a terminal.
+      {"\xc2\x85", "\"\xc2\x85\"", "\xef\xbf\xbd", R"('\xc2\x85')"},
+      // Ill-formed: a lone continuation, an overlong form, a surrogate, beyond U+10FFFF,
+      // and a truncated character at the end.
+      {"\x80", R"("\ufffd")", "\xef\xbf\xbd", R"('\x80')"},
+      {"\xc0\xaf", R"("\ufffd\ufffd")", "\xef\xbf\xbd\xef\xbf\xbd", R"('\xc0\xaf')"},
+      {"\xed\xa0\x80", R"("\ufffd\ufffd\ufffd")", "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd",
+       R"('\xed\xa0\x80')"},
+      {"\xf4\x90\x80\x80", R"("\ufffd\ufffd\ufffd\ufffd")",
+       "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd", R"('\xf4\x90\x80\x80')"},
+      {"a\xe2\x82", R"("a\ufffd")", "a\xef\xbf\xbd", R"('a\xe2\x82')"},
+      // Not characters for XML.
+      {"\xef\xbf\xbe", "\"\xef\xbf\xbe\"", "\xef\xbf\xbd", "'\xef\xbf\xbe'"},
+  };
+  for (const auto& r : rows) {
+    EXPECT_EQ(written(write_json_string, r.name), r.json) << r.quoted;
+    EXPECT_EQ(written(write_xml_text, r.name), r.xml) << r.quoted;
+    EXPECT_EQ(quote_name(r.name), r.quoted);
+  }
+}
+
+TEST(Text, WriterDecimals) {
+  string_sink sink;
+  {
+    output_buffer out(sink);
+    text_writer w(&out);
+    w << INT64_MIN << ' ' << INT64_MAX << ' ' << UINT64_MAX << ' ' << std::int32_t{-1} << ' ' << 0;
+    ASSERT_TRUE(out.flush());
+  }
+  EXPECT_EQ(sink.text, "-9223372036854775808 9223372036854775807 18446744073709551615 -1 0");
+}
+
+}  // namespace
+}  // namespace cutspot
