@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -46,6 +47,7 @@ process_result run_process(const std::string& program, const std::vector<std::st
   const std::string out_path = dir.path() + "/stdout";
   const std::string err_path = dir.path() + "/stderr";
 
+  int pipe_fds[2] = {-1, -1};
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
@@ -60,6 +62,14 @@ process_result run_process(const std::string& program, const std::vector<std::st
     case stdout_target::closed:
       posix_spawn_file_actions_addclose(&actions, STDOUT_FILENO);
       break;
+    case stdout_target::pipe:
+      if (::pipe2(pipe_fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+      if (target.non_blocking) fcntl(pipe_fds[1], F_SETFL, O_NONBLOCK);
+      posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
+      break;
+  }
+  if (!target.working_directory.empty()) {
+    posix_spawn_file_actions_addchdir_np(&actions, target.working_directory.c_str());
   }
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err_path.c_str(),
                                    O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -74,12 +84,26 @@ process_result run_process(const std::string& program, const std::vector<std::st
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) throw std::runtime_error("cannot start " + program);
 
+  process_result result;
+  if (target.how == stdout_target::pipe) {
+    close(pipe_fds[1]);
+    if (target.while_blocked) target.while_blocked();
+    char buf[65536];
+    for (;;) {
+      const ssize_t n = read(pipe_fds[0], buf, sizeof buf);
+      if (n > 0) {
+        result.out.append(buf, static_cast<std::size_t>(n));
+      } else if (n == 0 || errno != EINTR) {
+        break;
+      }
+    }
+    close(pipe_fds[0]);
+  }
   int wstatus = 0;
   while (waitpid(pid, &wstatus, 0) < 0) {
   }
-  process_result result;
   result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-  result.out = read_file(out_path);
+  if (target.how != stdout_target::pipe) result.out = read_file(out_path);
   result.err = read_file(err_path);
   return result;
 }

@@ -2,6 +2,7 @@
 #ifndef CUTSPOT_TESTS_PROCESS_H_
 #define CUTSPOT_TESTS_PROCESS_H_
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,10 +22,16 @@ struct run_case {
   std::string err;
 };
 
-// Where the child's standard output goes.
+// Where the child's standard output goes, and where it runs.
 struct stdout_target {
-  enum kind { capture, file, closed } how = capture;
-  std::string path;  // With kind file, e.g. "/dev/full".
+  // capture: into a file, read afterwards; file: the path, e.g. "/dev/full"; closed: no
+  // standard output at all; pipe: a pipe that is read only after while_blocked() has
+  // returned, so the child blocks on a full pipe meanwhile.
+  enum kind { capture, file, closed, pipe } how = capture;
+  std::string path;
+  bool non_blocking = false;  // With pipe: the child's end is non-blocking.
+  std::function<void()> while_blocked;
+  std::string working_directory;  // Empty: the test's own.
 };
 
 // Runs `program args...` with standard input from /dev/null.

@@ -1,0 +1,171 @@
+// The built program as a real process, where a real process is the point: files that
+// change while they are read, pipes, a full disk, a closed or non-blocking standard
+// output, the file system's own errors and names relative to the working directory.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "event_file_writer.h"
+#include "in_memory_run.h"
+#include "process.h"
+
+namespace cutspot {
+namespace {
+
+using namespace testing;
+
+// Breaks every 20 s for `seconds`: a -graph output of about 3.8 MB a minute.
+std::string recording(int seconds, int first_break = 30) {
+  std::vector<event_record> r;
+  for (std::int64_t t = 20 * MS; t < seconds * SEC; t += 20 * MS) {
+    const bool in_break = t >= first_break * SEC && t % (20 * SEC) < SEC;
+    r.push_back(audio(t, in_break ? 100 : 4000));
+    r.push_back(video(t + 10 * MS, in_break ? 10 : 220));
+  }
+  return event_file(r);
+}
+
+void append(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::app) << bytes;
+}
+
+TEST(Process, AFileThatGrowsIsJudgedAsItWasWhenOpened) {
+  temp_dir dir;
+  const std::string before = recording(120);
+  const std::string path = dir.write("live.evt", before);
+  stdout_target target;
+  target.how = stdout_target::pipe;
+  // The run blocks on the unread pipe in its graph pass while the recorder goes on.
+  target.while_blocked = [&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    append(path, recording(600, 130).substr(8 + before.size() - 8));
+  };
+  const process_result r = run_cutspot({"-graph", path}, target);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, run_in_memory({"-graph", path}, {{path, before}}, 8192).out);
+}
+
+TEST(Process, AFileThatShrinksFailsTheRun) {
+  temp_dir dir;
+  const std::string path = dir.write("live.evt", recording(120));
+  stdout_target target;
+  target.how = stdout_target::pipe;
+  target.while_blocked = [&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::filesystem::resize_file(path, 10000);
+  };
+  const process_result r = run_cutspot({"-graph", path}, target);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "cutspot: '" + path + "' changed while it was read\n");
+  EXPECT_FALSE(r.out.ends_with("E\n"));
+}
+
+TEST(Process, ANonBlockingPipeWaitsInsteadOfFailing) {
+  temp_dir dir;
+  const std::string bytes = recording(60);
+  const std::string path = dir.write("show.evt", bytes);
+  stdout_target target;
+  target.how = stdout_target::pipe;
+  target.non_blocking = true;
+  target.while_blocked = [] { std::this_thread::sleep_for(std::chrono::milliseconds(100)); };
+  const process_result r = run_cutspot({"-graph", path}, target);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, run_in_memory({"-graph", path}, {{path, bytes}}, 8192).out);
+}
+
+TEST(Process, OutputThatCannotBeWritten) {
+  temp_dir dir;
+  const std::string path = dir.write("show.evt", recording(60));
+  stdout_target full;
+  full.how = stdout_target::file;
+  full.path = "/dev/full";
+  const process_result r = run_cutspot({"-graph", path}, full);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "cutspot: error writing standard output: No space left on device\n");
+  stdout_target closed;
+  closed.how = stdout_target::closed;
+  const process_result c = run_cutspot({path}, closed);
+  EXPECT_EQ(c.status, 1);
+  EXPECT_EQ(c.err, "cutspot: error writing standard output: Bad file descriptor\n");
+}
+
+TEST(Process, WhatTheFileSystemRefuses) {
+  temp_dir dir;
+  std::filesystem::create_directories(dir.path() + "/folder.evt");
+  ASSERT_EQ(mkfifo((dir.path() + "/fifo.evt").c_str(), 0600), 0);
+  std::filesystem::create_symlink(dir.path() + "/gone", dir.path() + "/dangling.evt");
+  // Reports size 0, and is then read as empty instead of for ever.
+  std::filesystem::create_symlink("/proc/self/pagemap", dir.path() + "/pagemap.evt");
+  const std::string usage = "Usage: cutspot [-p<sec>] [-i<sec>] [-graph] <evt-file>\n";
+  const struct {
+    const char* name;
+    int status;
+    std::string out;
+    std::string err;
+  } rows[] = {
+      {"folder.evt", 1, "", "cannot read 'folder.evt': is a directory"},
+      {"fifo.evt", 1, "", "cannot read 'fifo.evt': not a regular file"},
+      {"dangling.evt", 2, usage, "cannot open 'dangling.evt': No such file or directory"},
+      {"absent.evt", 2, usage, "cannot open 'absent.evt': No such file or directory"},
+      {"pagemap.evt", 0, "Fpagemap.mpg\nE\n", "warning: 'pagemap.evt' holds no whole record"},
+  };
+  stdout_target here;
+  here.working_directory = dir.path();
+  for (const auto& row : rows) {
+    const process_result r = run_cutspot({row.name}, here);
+    EXPECT_EQ(r.status, row.status) << row.name;
+    EXPECT_EQ(r.out, row.out) << row.name;
+    EXPECT_EQ(r.err, "cutspot: " + row.err + "\n") << row.name;
+  }
+}
+
+TEST(Process, ARealReadError) {
+  // Files of the kernel that report a size but fail every read.
+  for (const char* attribute : {"/sys/devices/software/power/autosuspend_delay_ms",
+                                "/sys/devices/platform/power/autosuspend_delay_ms"}) {
+    FILE* f = std::fopen(attribute, "rb");
+    if (f == nullptr) continue;
+    char c;
+    const bool fails = std::fread(&c, 1, 1, f) == 0 && std::ferror(f);
+    std::fclose(f);
+    if (!fails) continue;
+    temp_dir dir;
+    const std::string link = dir.path() + "/broken.evt";
+    std::filesystem::create_symlink(attribute, link);
+    const process_result r = run_cutspot({link});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "cutspot: error reading '" + link + "': Input/output error\n");
+    return;
+  }
+  GTEST_SKIP() << "no kernel attribute here fails its reads";
+}
+
+TEST(Process, NamesAsGiven) {
+  temp_dir dir;
+  const std::string bytes = recording(60);
+  dir.write("season 2.evt/ep 1.evt", bytes);
+  stdout_target here;
+  here.working_directory = dir.path();
+  const process_result r = run_cutspot({"season 2.evt/ep 1.evt"}, here);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(r.out.starts_with("Fseason 2.evt/ep 1.mpg\n")) << r.out;
+  // A carriage return would split the list for readers of universal newlines.
+  const process_result cr = run_cutspot({"a\rD001:41.000\rA002:00.000\r.evt"}, here);
+  EXPECT_EQ(cr.status, 2);
+  EXPECT_EQ(cr.err,
+            "cutspot: a file name with a control character would corrupt the cut list\n"
+            "Try 'cutspot --help'.\n");
+}
+
+}  // namespace
+}  // namespace cutspot
