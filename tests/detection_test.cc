@@ -139,15 +139,17 @@ TEST(QuietIntervals, GapModeAndWholeFiles) {
        {audio(1, 20000), audio(5 * S, 0), video(5 * S + 10 * MS, 0), other(9 * S, 3),
         video(9 * S + 40 * MS, 250)},
        {{5 * S + 10 * MS, 5 * S + 10 * MS}}},
+      {"a record at the same time as the one before still counts",
+       {audio(1, 20000), audio(5 * S, 0), video(5 * S, 0), video(5 * S + 40 * MS, 250)},
+       {{5 * S, 5 * S + 40 * MS}}},
       {"a record at time 0 cannot start an interval", {video(0, 0), video(40 * MS, 250)}, {}},
-      {"the far ends of time",
-       {video(1, 0), video(INT64_MAX, 250)},
-       {{1, 1}}},
+      {"the far ends of time", {video(1, 0), video(INT64_MAX, 250)}, {{1, 1}}},
   };
   for (const row& r : rows) EXPECT_EQ(detect_file(r.records), r.intervals) << r.what;
 }
 
-std::vector<std::string> marks_for(const std::vector<span>& intervals, mark_settings settings = {}) {
+std::vector<std::string> marks_for(const std::vector<span>& intervals,
+                                   mark_settings settings = {}) {
   mark_chooser chooser(settings);
   std::vector<std::string> out;
   for (const span& s : intervals) {
@@ -192,6 +194,10 @@ TEST(Marks, ClassesAndDrops) {
        {{101 * S, 101 * S}, {401 * S, 401 * S}, {701 * S - 1, 701 * S - 1}},
        {},
        {"D101000000000", "D401000000000", "A700999999999"}},
+      {"ignore 0 keeps a mark at the very time of the reference",
+       {{101 * S, 101 * S}, {101 * S, 101 * S}},
+       {},
+       {"D101000000000", "A101000000000"}},
       {"ignore 0 still drops a mark before the reference",
        {{101 * S, 101 * S}, {100 * S, 100 * S}},
        {},
@@ -200,7 +206,10 @@ TEST(Marks, ClassesAndDrops) {
        {{70 * S, 70 * S}, {4294967296 * S, 4294967296 * S}},
        {4294967295, 0},
        {"D70000000000", "A4294967296000000000"}},
-      {"the midpoint is the exact floor", {{1, 2}, {200 * S + 1, 200 * S + 4}}, {}, {"A1", "D200000000002"}},
+      {"the midpoint is the exact floor",
+       {{1, 2}, {200 * S + 1, 200 * S + 4}},
+       {},
+       {"A1", "D200000000002"}},
       {"the midpoint of the far ends", {{INT64_MAX, INT64_MAX}}, {}, {"D9223372036854775807"}},
       {"an empty interval gives nothing", {{0, 0}}, {}, {}},
   };

@@ -2,6 +2,8 @@
 // output streams out, byte for byte.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
@@ -222,8 +224,9 @@ TEST(Run, GraphSeparators) {
       event_file({audio(5 * SEC, 5000), audio(10 * SEC, 1000), audio(10500 * MS, 5000),
                   audio(11 * SEC, 5000), audio(11 * SEC + 1, 5000)});
   // Gap mode (scale 1): a pause resets the levels before the next record, whatever its type.
-  const std::string gap = event_file(
-      {audio(100 * MS, 20000), video(120 * MS, 0), other(5 * SEC, 3), audio(5 * SEC + 10 * MS, 0)});
+  const std::string gap = event_file({audio(100 * MS, 20000), video(120 * MS, 0), other(5 * SEC, 3),
+                                      audio(5 * SEC + 10 * MS, 0), audio(6 * SEC + 10 * MS, 0),
+                                      audio(7 * SEC + 10 * MS + 1, 0)});
   const run_result l = run_in_memory({"-graph", "l.evt"}, {{"l.evt", level}});
   EXPECT_EQ(l.out, header + "000:05.000: A " + bars('#', 49) + sep + "000:10.000: A " +
                        bars('#', 10) + "000:10.500: A " + bars('#', 49) + "000:11.000: A " +
@@ -231,6 +234,7 @@ TEST(Run, GraphSeparators) {
   const run_result g = run_in_memory({"g.evt", "-graph"}, {{"g.evt", gap}});
   EXPECT_EQ(g.out, header + "000:00.100: A " + bars('#', 49) + "000:00.120: V " + bars(' ', 49) +
                        sep + "000:05.000: V " + bars('#', 49) + "000:05.010: A " + bars('#', 0) +
+                       "000:06.010: A " + bars('#', 0) + sep + "000:07.010: A " + bars('#', 0) +
                        "\nFg.mpg\nE\n");
   EXPECT_EQ(g.status, 0);
   EXPECT_EQ(g.err, "");
@@ -270,38 +274,75 @@ TEST(Run, FailedPassesPrintNoEndLine) {
   }
 }
 
-// Fails its first write, then counts what it is still given.
+// Counts the bytes it delivers.
+class counting_source final : public byte_source {
+ public:
+  counting_source(std::string_view bytes, std::size_t* delivered)
+      : bytes_(bytes), delivered_(delivered) {}
+  std::uint64_t length() const override { return bytes_.size(); }
+  bool rewind() override {
+    pos_ = 0;
+    return true;
+  }
+  std::size_t read(unsigned char* buf, std::size_t n) override {
+    n = std::min(n, bytes_.size() - pos_);
+    std::memcpy(buf, bytes_.data() + pos_, n);
+    pos_ += n;
+    *delivered_ += n;
+    return n;
+  }
+  std::string error() const override { return {}; }
+
+ private:
+  std::string_view bytes_;
+  std::size_t* delivered_;
+  std::size_t pos_ = 0;
+};
+
+// Fails its first write, then counts what it is still given, and how much more of the
+// file was read after it failed.
 class failing_sink final : public byte_sink {
  public:
+  explicit failing_sink(const std::size_t* delivered) : delivered_(delivered) {}
   bool write(const char*, std::size_t n) override {
     if (calls++ > 0) later += n;
+    if (calls == 1) read_at_failure = *delivered_;
     return false;
   }
   std::string error() const override { return "No space left on device"; }
+  std::size_t read_after_failure() const { return *delivered_ - read_at_failure; }
   int calls = 0;
   std::size_t later = 0;
+
+ private:
+  const std::size_t* delivered_;
+  std::size_t read_at_failure = 0;
 };
 
 TEST(Run, StopsAtTheFirstWriteError) {
   std::vector<event_record> records;
-  for (std::int64_t t = 1; t < 200 * SEC; t += 20 * MS) records.push_back(audio(t, 5000));
-  const std::string bytes = event_file(records);  // A graph of 760 KB.
-  // The cut list and the documents that say something even without a mark.
-  for (const char* option : {"-graph", "-svg", "-json", "-chapters", "-p5"}) {
+  for (std::int64_t t = 1; t < 200 * SEC; t += 20 * MS) records.push_back(audio(t, 20000));
+  // A graph of 760 KB; documents of 5000 marks (gap mode, a dark picture every 2 s).
+  for (std::int64_t t = 200 * SEC; t < 10200 * SEC; t += 2 * SEC) records.push_back(video(t, 0));
+  const std::string bytes = event_file(records);
+  for (const char* option : {"-graph", "-svg", "-json", "-edl", "-chapters", "-p5"}) {
     const char* argv[] = {"cutspot", option, "big.evt"};
-    failing_sink out;
+    std::size_t delivered = 0;
+    failing_sink out(&delivered);
     string_sink err;
     const int status = run_cutspot(
         3, argv,
         [&](const std::string&) {
           open_result opened;
           opened.status = open_status::opened;
-          opened.source = std::make_unique<memory_source>(bytes);
+          opened.source = std::make_unique<counting_source>(bytes, &delivered);
           return opened;
         },
-        out, err);
+        out, err, run_options{16});
     EXPECT_EQ(status, 1) << option;
     EXPECT_EQ(out.later, 0u) << option;
+    // The pass stops within the block it was in.
+    EXPECT_LE(out.read_after_failure(), 16u * 24) << option;
     EXPECT_EQ(err.text, "cutspot: error writing standard output: No space left on device\n")
         << option;
   }
