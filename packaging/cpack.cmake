@@ -22,7 +22,13 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "cutspot reads the event file (.evt) that c
 spans where the picture is dark and the sound quiet, and prints a cut list of
 candidate cut points for cutting or archiving scripts. It can also draw the
 levels as a text graph or an SVG picture, and write the marks as JSON, as an
-edit decision list for media players, or as chapters for ffmpeg.")
+edit decision list of scene markers for Kodi, or as chapters for ffmpeg and mpv.")
+if(TARGET cutspot-probe)
+  string(APPEND CPACK_DEBIAN_PACKAGE_DESCRIPTION "
+.
+cutspot-probe decodes a recording with FFmpeg's libraries and writes its
+event file, for recordings that came without one.")
+endif()
 find_program(CUTSPOT_DPKG_SHLIBDEPS dpkg-shlibdeps)
 mark_as_advanced(CUTSPOT_DPKG_SHLIBDEPS)
 if(CUTSPOT_DPKG_SHLIBDEPS)
