@@ -13,10 +13,4 @@ std::uint32_t audio_value(double mean_square) {
   return v >= AUDIO_VALUE_MAX ? AUDIO_VALUE_MAX : static_cast<std::uint32_t>(v);
 }
 
-std::uint32_t linear_audio_value(double mean_square) {
-  if (!(mean_square > 0)) return 0;
-  if (mean_square >= 1.0) return AUDIO_VALUE_MAX;
-  return static_cast<std::uint32_t>(std::lround(std::sqrt(mean_square) * AUDIO_VALUE_MAX));
-}
-
 }  // namespace cutspot::probe

@@ -97,9 +97,9 @@ void add_audio(window_accumulator& acc, const audio_block& block, std::vector<au
   for (int i = 0; i < block.samples; ++i) {
     double squares = 0;
     for (int c = 0; c < l.channels; ++c) {
-      const unsigned char* p = l.planar ? block.data[c] + static_cast<std::ptrdiff_t>(i) * bytes
-                                        : block.data[0] + (static_cast<std::ptrdiff_t>(i) *
-                                                               l.channels + c) * bytes;
+      const unsigned char* p =
+          l.planar ? block.data[c] + static_cast<std::ptrdiff_t>(i) * bytes
+                   : block.data[0] + (static_cast<std::ptrdiff_t>(i) * l.channels + c) * bytes;
       double v = normalised_sample(p, l.kind);
       squares += v * v;
     }

@@ -28,20 +28,24 @@ constexpr const char* HELP =
     "cutspot: RECORDING with its extension replaced by .evt, unless -o says otherwise.\n"
     "\n"
     "  -o, --output FILE  write the event file to FILE ('-' for standard output)\n"
-    "  -a, --audio N      measure the N-th audio stream (default: the main one)\n"
+    "  -a, --audio N      measure audio track N (1 = the first; default: the main one)\n"
     "  -f, --force        replace an existing event file\n"
-    "  -q, --quiet        no stream line, progress or summary on standard error\n"
+    "  -q, --quiet        no stream line, progress, summary or 'exists' message\n"
+    "  -j, --threads N    video decoder threads (default 0: one per processor)\n"
     "      --no-audio-ok  write the event file of a recording without audio\n"
     "      --full-decode  decode every picture fully (slower; no decoder speed-ups)\n"
     "      --help         show this help and exit\n"
     "      --version      show the version and exit\n"
     "\n"
     "RECORDING '-' reads standard input (with -o).\n"
-    "Exit status: 0 written, 1 the run failed, 2 usage error; 130/143 interrupted.\n";
+    "Exit status: 0 written, 1 failed, 2 usage error, 3 the event file exists,\n"
+    "130/143 interrupted. No event file is left behind by a run that did not succeed.\n";
 
 volatile std::sig_atomic_t stop_signal = 0;
 
-void on_signal(int sig) { stop_signal = sig; }
+void on_signal(int sig) {
+  stop_signal = sig;
+}
 
 void say(const std::string& text) {
   std::string reason;
@@ -52,11 +56,25 @@ void say(const std::string& text) {
 void install_handlers() {
   struct sigaction sa = {};
   sa.sa_handler = on_signal;
+  // A second signal ends the program at once if the first one's clean-up hangs.
+  sa.sa_flags = SA_RESETHAND;
   sigemptyset(&sa.sa_mask);
   sigaction(SIGINT, &sa, nullptr);
   sigaction(SIGTERM, &sa, nullptr);
   // A closed output pipe is reported as a write error, not a silent death.
   signal(SIGPIPE, SIG_IGN);
+}
+
+// "1 record", "2 records".
+std::string count(long n, const char* what) {
+  return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+}
+
+// True if both names lead to one existing file.
+bool same_file(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
 }
 
 // Time-limited updates of the progress line on a terminal.
@@ -74,12 +92,21 @@ int run(const probe_options& opts) {
   umask(mask);
 
   std::string target = opts.output.empty() ? default_event_name(opts.input) : opts.output;
-  std::string name = opts.input == "-" ? "standard input" : opts.input;
-  output_file out;
+  std::string name = opts.input == "-" ? "standard input" : printable(opts.input);
+  if (target == "-" && isatty(STDOUT_FILENO)) {
+    say("cutspot-probe: an event file is binary; not writing it to a terminal\n");
+    return EXIT_USAGE;
+  }
   std::string reason;
+  if (target != "-" && opts.input != "-" && same_file(opts.input, target)) {
+    say("cutspot-probe: " + printable(target) + " is the recording itself\n");
+    return EXIT_USAGE;
+  }
+  output_file out;
   if (!open_output(target, opts.force, mask, &out, &reason)) {
-    say("cutspot-probe: " + reason + "\n");
-    return EXIT_FAILED;
+    // A batch run with -q over a folder skips the recordings done before in silence.
+    if (!(out.exists && opts.quiet)) say("cutspot-probe: " + printable(reason) + "\n");
+    return out.exists ? EXIT_EXISTS : EXIT_FAILED;
   }
   event_writer writer;
   start_events(writer, out.fd);
@@ -88,12 +115,12 @@ int run(const probe_options& opts) {
   progress.active = !opts.quiet && isatty(STDERR_FILENO);
   probe_hooks hooks;
   hooks.note = [&](const std::string& text) {
-    if (!opts.quiet) say("cutspot-probe: " + text + "\n");
+    if (!opts.quiet) say("cutspot-probe: " + printable(text) + "\n");
   };
   if (progress.active) {
     hooks.progress = [&](double done, double total) {
-      double now = std::chrono::duration<double>(std::chrono::steady_clock::now() -
-                                                 progress.start).count();
+      double now =
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - progress.start).count();
       if (now - progress.last_s < PROGRESS_INTERVAL_S) return;
       progress.last_s = now;
       progress.shown = true;
@@ -109,6 +136,7 @@ int run(const probe_options& opts) {
   request.audio_stream = opts.audio_stream;
   request.no_audio_ok = opts.no_audio_ok;
   request.full_decode = opts.full_decode;
+  request.threads = opts.threads;
   request.stop = &stop_signal;
   probe_result result = run_probe(request, hooks);
   if (progress.shown) say(progress_clear());
@@ -123,20 +151,26 @@ int run(const probe_options& opts) {
   }
   if (!result.ok) {
     abandon_output(&out);
-    say("cutspot-probe: " + name + ": " + result.reason + "\n");
-    return EXIT_FAILED;
+    say("cutspot-probe: " + name + ": " + printable(result.reason) + "\n");
+    return out.exists ? EXIT_EXISTS : EXIT_FAILED;
   }
   if (!opts.quiet) {
     if (result.damaged > 0) {
-      say("cutspot-probe: " + std::to_string(result.damaged) + " damaged packets skipped\n");
+      say("cutspot-probe: " + count(result.damaged, "damaged packet") + " skipped\n");
+    }
+    if (result.late > 0) {
+      say("cutspot-probe: " + count(result.late, "record") +
+          " left out for coming after later ones\n");
     }
     if (result.clock_jumps > 0) {
-      say("cutspot-probe: the clock jumped " + std::to_string(result.clock_jumps) +
-          " times; the recording time carries on across each\n");
+      say(result.clock_jumps == 1
+              ? "cutspot-probe: the clock jumped once; the recording time carries on across it\n"
+              : "cutspot-probe: the clock jumped " + std::to_string(result.clock_jumps) +
+                    " times; the recording time carries on across each\n");
     }
     say("cutspot-probe: " + std::to_string(result.pictures) + " pictures, " +
         std::to_string(result.windows) + " sound windows, " + std::to_string(writer.records) +
-        " records written to " + (target == "-" ? "standard output" : target) + "\n");
+        " records written to " + (target == "-" ? "standard output" : printable(target)) + "\n");
   }
   return EXIT_OK;
 }
@@ -156,7 +190,8 @@ int main(int argc, char** argv) {
                  ? EXIT_OK
                  : EXIT_FAILED;
     case probe_action::version: {
-      std::string text = "cutspot-probe " CUTSPOT_PROBE_VERSION "\nMIT licence\n";
+      std::string text = "cutspot-probe " CUTSPOT_PROBE_VERSION
+                         "\nLicence: MIT; free software, without warranty.\n";
       return write_all(STDOUT_FILENO, reinterpret_cast<const unsigned char*>(text.data()),
                        text.size(), &opts.refusal)
                  ? EXIT_OK

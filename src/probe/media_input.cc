@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
 #include <libavutil/dict.h>
 }
 
@@ -16,11 +18,13 @@ int interrupt_requested(void* stop) {
   return stop && *static_cast<const volatile std::sig_atomic_t*>(stop) != 0;
 }
 
-// Decoders are told to use the faster paths that leave the means within about one step:
-// reduced resolution for MPEG-1/2 (means within 1 of full decoding) and no loop filter
-// for H.264 and HEVC. Skipping the IDCT or frames moved the marks, so neither is used.
-void tune_video_decoder(AVCodecContext* c, const AVCodec* codec, bool full_decode) {
-  c->thread_count = 0;
+// Decoders are told to take the short cuts that leave the means within 1 of full
+// decoding (bench/probe-run measures it): a quarter of the size each way for MPEG-1/2
+// (the DCT's low frequencies alone), and no loop filter wherever there is one (H.264,
+// HEVC), since smoothing block edges hardly moves a quadrant's mean. Skipping the IDCT
+// or whole frames moved the means or the marks, so neither is done.
+void tune_video_decoder(AVCodecContext* c, const AVCodec* codec, bool full_decode, int threads) {
+  c->thread_count = threads;
   c->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
   if (full_decode) return;
   c->skip_loop_filter = AVDISCARD_ALL;
@@ -29,7 +33,7 @@ void tune_video_decoder(AVCodecContext* c, const AVCodec* codec, bool full_decod
   }
 }
 
-bool open_decoder(AVFormatContext* f, int index, bool full_decode, AVCodecContext** out,
+bool open_decoder(AVFormatContext* f, int index, const media_request& request, AVCodecContext** out,
                   std::string* reason) {
   AVStream* st = f->streams[index];
   const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
@@ -47,7 +51,9 @@ bool open_decoder(AVFormatContext* f, int index, bool full_decode, AVCodecContex
   int rc = avcodec_parameters_to_context(c, st->codecpar);
   if (rc >= 0) {
     c->pkt_timebase = st->time_base;
-    if (codec->type == AVMEDIA_TYPE_VIDEO) tune_video_decoder(c, codec, full_decode);
+    if (codec->type == AVMEDIA_TYPE_VIDEO) {
+      tune_video_decoder(c, codec, request.full_decode, request.threads);
+    }
     rc = avcodec_open2(c, codec, nullptr);
   }
   if (rc < 0) {
@@ -75,22 +81,53 @@ int count_audio_streams(AVFormatContext* f) {
   return n;
 }
 
+// The audio track number (1-based among the audio streams) of a stream.
+int audio_track_of(AVFormatContext* f, int index) {
+  int n = 0;
+  for (int i = 0; i <= index; ++i) {
+    if (f->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) ++n;
+  }
+  return n;
+}
+
+std::string language_of(const AVStream* st) {
+  const AVDictionaryEntry* e = av_dict_get(st->metadata, "language", nullptr, 0);
+  return e && e->value[0] ? std::string(", ") + e->value : std::string();
+}
+
+// "video: stream #0 (h264 1920x1080, 25 fps); audio: track 2 of 3 (stream #2 mp2, 48000 Hz,
+// stereo, deu)": the track number is what -a takes.
 std::string describe(AVFormatContext* f, int video, int audio) {
   const AVCodecParameters* v = f->streams[video]->codecpar;
   AVRational rate = f->streams[video]->avg_frame_rate;
   char buf[256];
-  std::snprintf(buf, sizeof buf, "video stream #%d %s %dx%d", video, avcodec_get_name(v->codec_id),
-                v->width, v->height);
+  std::snprintf(buf, sizeof buf, "video: stream #%d (%s %dx%d", video,
+                avcodec_get_name(v->codec_id), v->width, v->height);
   std::string text = buf;
   if (rate.num > 0 && rate.den > 0) {
-    std::snprintf(buf, sizeof buf, " %.3g fps", av_q2d(rate));
+    std::snprintf(buf, sizeof buf, ", %.4g fps", av_q2d(rate));
     text += buf;
   }
-  if (audio < 0) return text + ", no audio";
+  text += ")";
+  if (audio < 0) return text + "; no audio";
   const AVCodecParameters* a = f->streams[audio]->codecpar;
-  std::snprintf(buf, sizeof buf, ", audio stream #%d %s %d Hz %d channels", audio,
-                avcodec_get_name(a->codec_id), a->sample_rate, a->ch_layout.nb_channels);
-  return text + buf;
+  char layout[64] = "";
+  if (av_channel_layout_describe(&a->ch_layout, layout, sizeof layout) < 0) layout[0] = 0;
+  std::snprintf(buf, sizeof buf, "; audio: track %d of %d (stream #%d %s, %d Hz, %s",
+                audio_track_of(f, audio), count_audio_streams(f), audio,
+                avcodec_get_name(a->codec_id), a->sample_rate, layout[0] ? layout : "?");
+  return text + buf + language_of(f->streams[audio]) + ")";
+}
+
+// An MP4 file starts with its "ftyp" box; its index comes at the end when the file was
+// written without "faststart", so a file cut short has none.
+bool starts_like_mp4(const std::string& name) {
+  unsigned char head[8] = {};
+  std::FILE* f = std::fopen(name.c_str(), "rb");
+  if (!f) return false;
+  std::size_t n = std::fread(head, 1, sizeof head, f);
+  std::fclose(f);
+  return n == sizeof head && std::memcmp(head + 4, "ftyp", 4) == 0;
 }
 
 }  // namespace
@@ -117,8 +154,14 @@ bool open_media(const media_request& request, media_input* media, std::string* r
   int rc = avformat_open_input(&f, url.c_str(), nullptr, &options);
   av_dict_free(&options);
   if (rc < 0) {
-    *reason = rc == AVERROR_EXIT ? "interrupted"
-                                 : "not a recording that can be read (" + av_error_text(rc) + ")";
+    if (rc == AVERROR_EXIT) {
+      *reason = "interrupted";
+    } else if (request.input != "-" && starts_like_mp4(request.input)) {
+      *reason =
+          "an MP4 file without its index (cut short before it was finished?): " + av_error_text(rc);
+    } else {
+      *reason = "not a recording that can be read (" + av_error_text(rc) + ")";
+    }
     return false;
   }
   media->format = f;
@@ -135,7 +178,7 @@ bool open_media(const media_request& request, media_input* media, std::string* r
   if (request.audio_stream > 0) {
     media->audio_index = nth_audio_stream(f, request.audio_stream);
     if (media->audio_index < 0) {
-      *reason = "no audio stream " + std::to_string(request.audio_stream) + " (the recording has " +
+      *reason = "no audio track " + std::to_string(request.audio_stream) + " (the recording has " +
                 std::to_string(count_audio_streams(f)) + ")";
       return false;
     }
@@ -150,11 +193,11 @@ bool open_media(const media_request& request, media_input* media, std::string* r
         "(--no-audio-ok writes the event file anyway)";
     return false;
   }
-  if (!open_decoder(f, media->video_index, request.full_decode, &media->video, reason)) {
+  if (!open_decoder(f, media->video_index, request, &media->video, reason)) {
     return false;
   }
   if (media->audio_index >= 0 &&
-      !open_decoder(f, media->audio_index, request.full_decode, &media->audio, reason)) {
+      !open_decoder(f, media->audio_index, request, &media->audio, reason)) {
     return false;
   }
   // Packets of other streams are never looked at.

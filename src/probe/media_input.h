@@ -13,8 +13,9 @@ struct AVCodecContext;
 namespace cutspot::probe {
 
 struct media_request {
-  std::string input;  // "-" for standard input.
-  int audio_stream = 0;
+  std::string input;     // "-" for standard input.
+  int audio_stream = 0;  // 1-based among the audio streams; 0 lets the library choose.
+  int threads = 0;       // Video decoder threads; 0 chooses by the number of processors.
   bool no_audio_ok = false;
   bool full_decode = false;
   const volatile std::sig_atomic_t* stop = nullptr;  // Non-zero aborts blocking reads.

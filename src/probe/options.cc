@@ -6,38 +6,67 @@ namespace cutspot::probe {
 namespace {
 
 // Arguments quoted in the reason may hold anything; no control byte may reach the terminal.
-probe_options refuse(std::string reason) {
-  for (char& c : reason) {
-    if (has_control_byte(std::string_view(&c, 1))) c = '?';
-  }
+probe_options refuse(std::string_view reason) {
   probe_options o;
   o.action = probe_action::usage;
-  o.refusal = std::move(reason);
+  o.refusal = printable(reason);
   return o;
 }
 
-// A stream number: decimal digits only, 1 to 99.
-bool parse_stream_number(std::string_view text, int* out) {
+// Decimal digits only, from low to high.
+bool parse_number(std::string_view text, int low, int high, int* out) {
   int n = 0;
   auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
-  if (ec != std::errc() || end != text.data() + text.size() || n < 1 || n > 99) return false;
+  if (text.empty() || text[0] == '-' || ec != std::errc() || end != text.data() + text.size() ||
+      n < low || n > high) {
+    return false;
+  }
   *out = n;
   return true;
 }
 
-}  // namespace
-
-bool has_control_byte(std::string_view name) {
-  for (unsigned char c : name) {
-    if (c < 0x20 || c == 0x7f) return true;
+// The value of an option that takes one: "-x VALUE", "-xVALUE", "--long VALUE" or
+// "--long=VALUE". Returns false if arg is not this option at all.
+bool option_value(std::string_view arg, std::string_view short_name, std::string_view long_name,
+                  int argc, const char* const* argv, int* i, std::string_view* value,
+                  bool* missing) {
+  *missing = false;
+  if (arg == short_name || arg == long_name) {
+    if (*i + 1 >= argc) {
+      *missing = true;
+    } else {
+      *value = argv[++*i];
+    }
+    return true;
+  }
+  if (arg.size() > long_name.size() && arg.starts_with(long_name) && arg[long_name.size()] == '=') {
+    *value = arg.substr(long_name.size() + 1);
+    return true;
+  }
+  if (arg.size() > short_name.size() && arg.starts_with(short_name) && arg[1] != '-') {
+    *value = arg.substr(short_name.size());
+    return true;
   }
   return false;
+}
+
+}  // namespace
+
+std::string printable(std::string_view name) {
+  std::string out(name);
+  for (char& c : out) {
+    auto b = static_cast<unsigned char>(c);
+    if (b < 0x20 || b == 0x7f) c = '?';
+  }
+  return out;
 }
 
 probe_options parse_probe_options(int argc, const char* const* argv) {
   probe_options o;
   bool have_input = false;
   bool options_done = false;
+  bool missing = false;
+  std::string_view v;
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i];
     if (options_done || arg == "-" || arg.empty() || arg[0] != '-') {
@@ -62,42 +91,26 @@ probe_options parse_probe_options(int argc, const char* const* argv) {
       o.no_audio_ok = true;
     } else if (arg == "--full-decode") {
       o.full_decode = true;
-    } else if (arg.starts_with("-o") || arg.starts_with("--output")) {
-      std::string_view value;
-      if (arg == "-o" || arg == "--output") {
-        if (i + 1 >= argc) return refuse("option '" + std::string(arg) + "' needs a file name");
-        value = argv[++i];
-      } else if (arg.starts_with("--output=")) {
-        value = arg.substr(9);
-      } else if (arg.starts_with("-o")) {
-        value = arg.substr(2);
-      } else {
-        return refuse("unknown option '" + std::string(arg) + "'");
+    } else if (option_value(arg, "-o", "--output", argc, argv, &i, &v, &missing)) {
+      if (missing) return refuse("option '" + std::string(arg) + "' needs a file name");
+      if (v.empty()) return refuse("empty output file name");
+      o.output = std::string(v);
+    } else if (option_value(arg, "-a", "--audio", argc, argv, &i, &v, &missing)) {
+      if (missing) return refuse("option '" + std::string(arg) + "' needs a number");
+      if (!parse_number(v, 1, 99, &o.audio_stream)) {
+        return refuse("the audio track number must be 1 to 99, not '" + std::string(v) + "'");
       }
-      if (value.empty()) return refuse("empty output file name");
-      o.output = std::string(value);
-    } else if (arg.starts_with("-a") || arg.starts_with("--audio")) {
-      std::string_view value;
-      if (arg == "-a" || arg == "--audio") {
-        if (i + 1 >= argc) return refuse("option '" + std::string(arg) + "' needs a number");
-        value = argv[++i];
-      } else if (arg.starts_with("--audio=")) {
-        value = arg.substr(8);
-      } else if (arg.starts_with("-a")) {
-        value = arg.substr(2);
-      } else {
-        return refuse("unknown option '" + std::string(arg) + "'");
-      }
-      if (!parse_stream_number(value, &o.audio_stream)) {
-        return refuse("the audio stream number must be 1 to 99");
+    } else if (option_value(arg, "-j", "--threads", argc, argv, &i, &v, &missing)) {
+      if (missing) return refuse("option '" + std::string(arg) + "' needs a number");
+      if (!parse_number(v, 0, 64, &o.threads)) {
+        return refuse("the number of threads must be 0 to 64, not '" + std::string(v) + "'");
       }
     } else {
       return refuse("unknown option '" + std::string(arg) + "'");
     }
   }
   if (!have_input) return refuse("no recording given");
-  if (has_control_byte(o.input)) return refuse("the recording's name holds a control character");
-  if (has_control_byte(o.output)) return refuse("the output name holds a control character");
+  if (o.input.empty()) return refuse("empty recording name");
   if (o.input == "-" && o.output.empty()) {
     return refuse("reading standard input needs -o FILE");
   }

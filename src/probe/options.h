@@ -1,6 +1,6 @@
 // The command line of cutspot-probe:
 //
-//   cutspot-probe [-o FILE] [-a N] [-f] [-q] [--no-audio-ok] [--full-decode] RECORDING
+//   cutspot-probe [-o FILE] [-a N] [-f] [-q] [-j N] [--no-audio-ok] [--full-decode] RECORDING
 //
 // Parsing is pure: it reads the arguments and says what to do, or why it refuses them.
 #ifndef CUTSPOT_PROBE_OPTIONS_H_
@@ -14,25 +14,27 @@ namespace cutspot::probe {
 inline constexpr int EXIT_OK = 0;
 inline constexpr int EXIT_FAILED = 1;  // The recording could not be read or the event file written.
 inline constexpr int EXIT_USAGE = 2;   // The command line was refused.
+inline constexpr int EXIT_EXISTS = 3;  // The event file exists; nothing was done.
 
 enum class probe_action { run, help, version, usage };
 
 struct probe_options {
   probe_action action = probe_action::usage;
-  std::string input;            // "-" reads standard input.
-  std::string output;           // Empty: beside the recording. "-": standard output.
-  int audio_stream = 0;         // 1-based among the audio streams; 0 lets the library choose.
-  bool force = false;           // Replace an existing event file.
-  bool quiet = false;           // No stream line, progress or summary.
-  bool no_audio_ok = false;     // Accept a recording without audio.
-  bool full_decode = false;     // Turn the decoders' speed-ups off.
-  std::string refusal;          // With probe_action::usage: the one-line reason.
+  std::string input;         // "-" reads standard input.
+  std::string output;        // Empty: beside the recording. "-": standard output.
+  int audio_stream = 0;      // 1-based among the audio streams; 0 lets the library choose.
+  int threads = 0;           // Decoder threads; 0 chooses by the number of processors.
+  bool force = false;        // Replace an existing event file.
+  bool quiet = false;        // No stream line, progress or summary.
+  bool no_audio_ok = false;  // Accept a recording without audio.
+  bool full_decode = false;  // Turn the decoders' speed-ups off.
+  std::string refusal;       // With probe_action::usage: the one-line reason.
 };
 
 probe_options parse_probe_options(int argc, const char* const* argv);
 
-// True if the name holds a byte below 0x20 or 0x7f, which must never reach a terminal.
-bool has_control_byte(std::string_view name);
+// The name with every byte below 0x20 and 0x7f as '?', fit to reach a terminal.
+std::string printable(std::string_view name);
 
 }  // namespace cutspot::probe
 

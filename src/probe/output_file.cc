@@ -18,7 +18,9 @@ std::string directory_of(const std::string& path) {
   return path.substr(0, slash);
 }
 
-std::string errno_text(int err) { return std::strerror(err); }
+std::string errno_text(int err) {
+  return std::strerror(err);
+}
 
 }  // namespace
 
@@ -35,12 +37,27 @@ bool open_output(const std::string& target, bool replace, mode_t umask_bits, out
   out->target = target;
   out->replace = replace;
   out->temp_name.clear();
+  out->exists = false;
+  out->direct = false;
   if (target == "-") {
     out->fd = STDOUT_FILENO;
     return true;
   }
   struct stat st;
+  // A device or a pipe (/dev/stdout, a FIFO) is written to as it is: there is no file
+  // to lose, and renaming over it would replace the device itself.
+  bool special = stat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+  if (special || target.starts_with("/dev/")) {
+    out->fd = open(target.c_str(), O_WRONLY | O_CLOEXEC);
+    if (out->fd < 0) {
+      *reason = "cannot open " + target + ": " + errno_text(errno);
+      return false;
+    }
+    out->direct = true;
+    return true;
+  }
   if (!replace && lstat(target.c_str(), &st) == 0) {
+    out->exists = true;
     *reason = target + " exists; use --force to replace it";
     return false;
   }
@@ -77,11 +94,23 @@ bool write_all(int fd, const unsigned char* data, std::size_t size, std::string*
 }
 
 bool commit_output(output_file* out, std::string* reason) {
+  if (out->direct) {
+    out->direct = false;
+    if (close(out->fd) != 0) {
+      out->fd = -1;
+      *reason = "cannot write the event file: " + errno_text(errno);
+      return false;
+    }
+    out->fd = -1;
+    return true;
+  }
   if (out->temp_name.empty()) return true;
   int fd = out->fd;
   out->fd = -1;
-  if (fsync(fd) != 0 || close(fd) != 0) {
-    *reason = "cannot write the event file: " + errno_text(errno);
+  int err = fsync(fd) != 0 ? errno : 0;
+  if (close(fd) != 0 && err == 0) err = errno;
+  if (err != 0) {
+    *reason = "cannot write the event file: " + errno_text(err);
     unlink(out->temp_name.c_str());
     out->temp_name.clear();
     return false;
@@ -109,8 +138,9 @@ bool commit_output(output_file* out, std::string* reason) {
     int err = errno;
     unlink(out->temp_name.c_str());
     out->temp_name.clear();
-    *reason = err == EEXIST ? out->target + " exists; use --force to replace it"
-                            : "cannot write " + out->target + ": " + errno_text(err);
+    out->exists = err == EEXIST;
+    *reason = out->exists ? out->target + " exists; use --force to replace it"
+                          : "cannot write " + out->target + ": " + errno_text(err);
     return false;
   }
   out->temp_name.clear();
@@ -118,6 +148,11 @@ bool commit_output(output_file* out, std::string* reason) {
 }
 
 void abandon_output(output_file* out) {
+  if (out->direct) {
+    close(out->fd);
+    out->fd = -1;
+    out->direct = false;
+  }
   if (out->temp_name.empty()) return;
   if (out->fd >= 0) close(out->fd);
   out->fd = -1;

@@ -22,10 +22,14 @@ struct output_file {
   std::string temp_name;  // Empty when writing to standard output.
   int fd = -1;
   bool replace = false;
+  bool exists = false;  // Failed because the target exists and replace is false.
+  bool direct = false;  // Written to the target itself, a device or a pipe.
 };
 
 // Fails with a reason when the target exists and replace is false, or the temporary
-// file cannot be made. The file gets mode 0644 less the umask given.
+// file cannot be made. The file gets mode 0644 less the umask given. A target that is
+// neither a regular file nor a directory (a device, a FIFO), or any name in /dev/, is
+// opened and written to.
 bool open_output(const std::string& target, bool replace, mode_t umask_bits, output_file* out,
                  std::string* reason);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <string_view>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -40,8 +41,9 @@ struct run_state {
   media_input media;
   probe_result result;
   bool have_origin = false;
-  stream_timeline video_time;
-  stream_timeline audio_time;
+  shared_clock clock;
+  stream_clock video_clock;
+  stream_clock audio_clock;
   window_accumulator windows;
   reorder_queue queue;
   sequencer order;
@@ -96,8 +98,8 @@ bool take_picture(run_state& s, const AVFrame* f) {
   if (!luma_plane_of(f, &plane, &reason)) return fail(s, reason);
   const AVStream* st = s.media.format->streams[s.media.video_index];
   std::int64_t duration = picture_duration_ns(s, f);
-  std::int64_t t = timeline_map(s.video_time,
-                                av_rescale_q(f->best_effort_timestamp, st->time_base, NS), duration);
+  std::int64_t t = clock_map(s.clock, s.video_clock,
+                             av_rescale_q(f->best_effort_timestamp, st->time_base, NS), duration);
   event_record r;
   r.timestamp_ns = t;
   r.type = RECORD_VIDEO;
@@ -131,8 +133,8 @@ bool take_sound(run_state& s, const AVFrame* f) {
     const AVStream* st = s.media.format->streams[s.media.audio_index];
     std::int64_t duration =
         f->sample_rate > 0 ? av_rescale(f->nb_samples, 1'000'000'000, f->sample_rate) : 0;
-    block.time_ns = timeline_map(
-        s.audio_time, av_rescale_q(f->best_effort_timestamp, st->time_base, NS), duration);
+    block.time_ns = clock_map(s.clock, s.audio_clock,
+                              av_rescale_q(f->best_effort_timestamp, st->time_base, NS), duration);
   }
   s.window_out.clear();
   add_audio(s.windows, block, s.window_out);
@@ -161,12 +163,19 @@ bool decode(run_state& s, AVCodecContext* c, const AVPacket* pkt, AVFrame* frame
   }
 }
 
+// Recording time 0 is the container's start, where players put it too; without one,
+// the first packet's time.
 void set_origin(run_state& s, const AVPacket* pkt) {
-  std::int64_t ts = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
-  if (s.have_origin || ts == AV_NOPTS_VALUE) return;
-  std::int64_t origin = av_rescale_q(ts, s.media.format->streams[pkt->stream_index]->time_base, NS);
-  s.video_time = make_timeline(origin);
-  s.audio_time = make_timeline(origin);
+  if (s.have_origin) return;
+  std::int64_t origin;
+  if (s.media.format->start_time != AV_NOPTS_VALUE) {
+    origin = av_rescale_q(s.media.format->start_time, AVRational{1, AV_TIME_BASE}, NS);
+  } else {
+    std::int64_t ts = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
+    if (ts == AV_NOPTS_VALUE) return;
+    origin = av_rescale_q(ts, s.media.format->streams[pkt->stream_index]->time_base, NS);
+  }
+  s.clock = make_clock(origin);
   s.have_origin = true;
 }
 
@@ -180,17 +189,34 @@ void note_progress(run_state& s, const AVPacket* pkt) {
   if (!s.hooks->progress) return;
   const AVFormatContext* f = s.media.format;
   double total = f->duration > 0 ? static_cast<double>(f->duration) / AV_TIME_BASE : 0;
-  double done = static_cast<double>(std::max<std::int64_t>(s.video_time.latest_ns, 0)) / 1e9;
+  double done = static_cast<double>(std::max<std::int64_t>(s.clock.latest_ns, 0)) / 1e9;
   s.hooks->progress(done, total);
 }
 
 // A container that states its length (MP4, Matroska) but whose packets stop well short
-// of it was cut off; program and transport streams measure their length from their
-// last packets, so there the check never fires.
+// of it was cut off. Program and transport streams have their length measured from
+// their last packets (or guessed from the bit rate), so there the check cannot tell.
 bool check_complete(run_state& s) {
   const AVFormatContext* f = s.media.format;
   if (s.result.pictures == 0) return fail(s, "no picture in the recording could be decoded");
-  if (f->duration <= 0 || f->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE) return true;
+  if (s.media.audio && s.result.windows == 0 && !s.request->no_audio_ok) {
+    return fail(s,
+                "the audio track held no sound that could be decoded "
+                "(--no-audio-ok writes the event file anyway)");
+  }
+  // A transport stream is whole packets of 188 bytes (192 with time codes, 204 with
+  // error correction); recorders write nothing else, so anything more was cut off.
+  if (f->pb && (f->pb->seekable & AVIO_SEEKABLE_NORMAL) && f->iformat &&
+      std::string_view(f->iformat->name) == "mpegts") {
+    std::int64_t size = avio_size(f->pb);
+    if (size > 0 && size % 188 != 0 && size % 192 != 0 && size % 204 != 0) {
+      return fail(s, "the recording ends within a transport stream packet (truncated?)");
+    }
+  }
+  if (f->duration <= 0 || f->duration_estimation_method != AVFMT_DURATION_FROM_STREAM ||
+      s.reached_us == INT64_MIN) {
+    return true;
+  }
   std::int64_t start = f->start_time != AV_NOPTS_VALUE ? f->start_time : 0;
   std::int64_t reached = s.reached_us - start;
   if (reached < f->duration - TRUNCATION_SLACK_US) {
@@ -204,6 +230,13 @@ bool check_complete(run_state& s) {
   return true;
 }
 
+// MP4 files written without "faststart" keep their index after the pictures: the
+// demuxer finds it by reading to the end and then has to seek back, which a pipe cannot.
+bool mp4_on_pipe(const AVFormatContext* f) {
+  return f->pb && !(f->pb->seekable & AVIO_SEEKABLE_NORMAL) && f->iformat &&
+         std::string_view(f->iformat->name).find("mp4") != std::string_view::npos;
+}
+
 bool read_all(run_state& s) {
   std::unique_ptr<AVPacket, packet_deleter> pkt(av_packet_alloc());
   std::unique_ptr<AVFrame, frame_deleter> frame(av_frame_alloc());
@@ -215,6 +248,11 @@ bool read_all(run_state& s) {
       if (rc == AVERROR_EXIT) {
         s.result.interrupted = true;
         return fail(s, "interrupted");
+      }
+      if (mp4_on_pipe(s.media.format)) {
+        return fail(s,
+                    "an MP4 file that keeps its index at the end cannot be read from a pipe; "
+                    "give its name instead");
       }
       return fail(s, "cannot read the recording: " + av_error_text(rc));
     }
@@ -261,7 +299,8 @@ probe_result run_probe(const media_request& request, const probe_hooks& hooks) {
   if (hooks.note) hooks.note(s.media.description);
   s.result.ok = true;
   if (!read_all(s)) s.result.ok = false;
-  s.result.clock_jumps = s.video_time.rebases + s.audio_time.rebases;
+  s.result.clock_jumps = s.clock.jumps;
+  s.result.late = s.order.late;
   close_media(&s.media);
   return s.result;
 }

@@ -25,7 +25,8 @@ struct probe_result {
   long damaged = 0;    // Packets and pictures skipped as damaged.
   long pictures = 0;
   long windows = 0;
-  int clock_jumps = 0;
+  int clock_jumps = 0;  // Resets and wraps of the recording's clock carried across.
+  long late = 0;        // Records that came too late for their place and were dropped.
 };
 
 probe_result run_probe(const media_request& request, const probe_hooks& hooks);

@@ -1,12 +1,14 @@
 #include "probe/progress.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 namespace cutspot::probe {
 namespace {
 
-constexpr int LINE_WIDTH = 48;
+// Including the carriage return; the longest line is shorter.
+constexpr std::size_t LINE_WIDTH = 48;
 
 std::string clock_text(double seconds) {
   long s = seconds > 0 ? std::lround(seconds) : 0;
@@ -25,20 +27,22 @@ std::string progress_line(double done_s, double total_s, double wall_s) {
   double speed = wall_s > 0 ? done_s / wall_s : 0;
   char buf[128];
   if (total_s > 0) {
-    double part = done_s / total_s;
-    part = part < 0 ? 0 : (part > 1 ? 1 : part);
-    std::string left = speed > 0 ? clock_text((total_s - done_s) / speed) + " left" : "";
-    std::snprintf(buf, sizeof buf, "\r%3d%% %.1fx real time, %s", static_cast<int>(part * 100),
-                  speed, left.c_str());
+    double part = std::clamp(done_s / total_s, 0.0, 1.0);
+    int n = std::snprintf(buf, sizeof buf, "\r%3d%%", static_cast<int>(part * 100));
+    if (speed > 0) {
+      std::snprintf(buf + n, sizeof buf - static_cast<std::size_t>(n), " %.1fx real time, %s left",
+                    speed, clock_text(std::max(total_s - done_s, 0.0) / speed).c_str());
+    }
   } else {
-    std::snprintf(buf, sizeof buf, "\r%s done, %.1fx real time", clock_text(done_s).c_str(),
-                  speed);
+    std::snprintf(buf, sizeof buf, "\r%s done, %.1fx real time", clock_text(done_s).c_str(), speed);
   }
   std::string line = buf;
   if (line.size() < LINE_WIDTH) line.append(LINE_WIDTH - line.size(), ' ');
   return line;
 }
 
-std::string progress_clear() { return "\r" + std::string(LINE_WIDTH, ' ') + "\r"; }
+std::string progress_clear() {
+  return "\r" + std::string(LINE_WIDTH - 1, ' ') + "\r";
+}
 
 }  // namespace cutspot::probe

@@ -1,7 +1,9 @@
-// Decoders hand frames over out of presentation order (by up to about 0.8 s on MPEG-2
-// program streams) and the audio and video streams interleave loosely. Records wait here
-// until nothing earlier can come any more, with a fixed hold time, so memory stays
-// bounded however long the recording is.
+// Decoders hand frames over late (a frame-threaded decoder holds a picture per thread)
+// and the streams interleave loosely (sound runs up to about 0.8 s ahead of the picture
+// in MPEG program streams). Records wait here until they are a hold time behind the
+// newest one, when nothing earlier can come any more; and the queue has a fixed
+// capacity, so memory stays bounded however long the recording and whatever its
+// timestamps do.
 #ifndef CUTSPOT_PROBE_REORDER_QUEUE_H_
 #define CUTSPOT_PROBE_REORDER_QUEUE_H_
 
@@ -13,10 +15,10 @@
 
 namespace cutspot::probe {
 
-inline constexpr std::int64_t REORDER_HOLD_NS = 1'500'000'000;
-// About 1.5 s of 120 fps video and 20 ms audio windows, with room to spare; beyond it the
+inline constexpr std::int64_t REORDER_HOLD_NS = 3'000'000'000;
+// Over nine times the hold time of 240 fps video and 20 ms audio windows; beyond it the
 // earliest record leaves even if its hold time is not over.
-inline constexpr std::size_t REORDER_CAPACITY = 4096;
+inline constexpr std::size_t REORDER_CAPACITY = 8192;
 
 struct queued_record {
   event_record record;

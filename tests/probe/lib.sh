@@ -19,7 +19,8 @@ fail() {
 #   P  programme: moving test picture, 440 Hz tone      S  colour bars, pink noise
 #   B  break: black, silence                             DL dark but loud
 #   QB quiet but bright                                  DQ dark with a faint tone (-49 dBFS)
-#   BU the test picture under full-scale white noise (a burst)
+#   BU the test picture under a full-scale 500 Hz square wave (a burst, as a damaged
+#      packet decodes to)
 segment_graph() {
   local out=$1 size=$2 fps=$3 segs=$4 list="" n=0 frames=0 v a seg
   GRAPH=""
@@ -35,7 +36,7 @@ segment_graph() {
       DL) v="color=black:s=$size:r=$fps:d=$d" a="sine=f=300:sample_rate=48000:d=$d" ;;
       QB) v="testsrc2=s=$size:r=$fps:d=$d" a="anullsrc=r=48000:cl=mono:d=$d" ;;
       DQ) v="color=black:s=$size:r=$fps:d=$d" a="sine=f=300:sample_rate=48000:d=$d,volume=-28dB" ;;
-      BU) v="testsrc2=s=$size:r=$fps:d=$d" a="anoisesrc=r=48000:a=1:c=white:seed=5:d=$d" ;;
+      BU) v="testsrc2=s=$size:r=$fps:d=$d" a="aevalsrc='if(lt(mod(t\\,0.002)\\,0.001)\\,1\\,-1)':s=48000:d=$d" ;;
       *) fail "unknown segment kind $kind" ;;
     esac
     awk -v s="$frames" -v f="$len" -v r="$fps" -v k="$kind" \

@@ -208,6 +208,31 @@ TEST_F(ProbeFiles, AbandonLeavesNothing) {
   EXPECT_TRUE(reason.starts_with("cannot create a file in " + path("no/such") + ": "));
 }
 
+TEST_F(ProbeFiles, DevicesAndFifosAreWrittenAsTheyAre) {
+  output_file out;
+  std::string reason;
+  // No --force needed, and no temporary file beside /dev/null.
+  ASSERT_TRUE(open_output("/dev/null", false, 0, &out, &reason)) << reason;
+  EXPECT_TRUE(out.direct);
+  EXPECT_TRUE(out.temp_name.empty());
+  EXPECT_TRUE(write_all(out.fd, reinterpret_cast<const unsigned char*>("x"), 1, &reason));
+  EXPECT_TRUE(commit_output(&out, &reason)) << reason;
+  EXPECT_EQ(out.fd, -1);
+
+  ASSERT_EQ(mkfifo(path("fifo").c_str(), 0600), 0);
+  int reader = open(path("fifo").c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  ASSERT_TRUE(open_output(path("fifo"), false, 0, &out, &reason)) << reason;
+  EXPECT_TRUE(out.direct);
+  EXPECT_TRUE(write_all(out.fd, reinterpret_cast<const unsigned char*>("evt"), 3, &reason));
+  abandon_output(&out);
+  char got[4] = {};
+  EXPECT_EQ(read(reader, got, sizeof got), 3);
+  EXPECT_STREQ(got, "evt");
+  close(reader);
+  EXPECT_EQ(names(), std::vector<std::string>{"fifo"});
+}
+
 TEST_F(ProbeFiles, EventBytes) {
   int fd = open(path("e.evt").c_str(), O_WRONLY | O_CREAT, 0644);
   ASSERT_GE(fd, 0);
@@ -297,6 +322,35 @@ TEST(ProbeRegions, QuadrantsOfTheCentre) {
   EXPECT_EQ(region_means(p), (std::array<unsigned char, 4>{30, 40, 10, 20}));
 }
 
+TEST(ProbeRegions, LargePicturesAnyAlignment) {
+  // Rows of 4000 bytes (more than 256 words at a time), quadrants starting at odd
+  // offsets, against a plain sum.
+  std::vector<unsigned char> pic(4003 * 21);
+  unsigned state = 1;
+  for (unsigned char& b : pic) {
+    state = state * 1103515245u + 12345u;
+    b = static_cast<unsigned char>(state >> 23);
+  }
+  for (int start = 0; start < 3; ++start) {
+    luma_plane p;
+    p.data = pic.data() + start;
+    p.linesize = 4003;
+    p.width = 3999 + start;
+    p.height = 21;
+    int x0 = p.width / 10, x1 = p.width - p.width / 10, xm = x0 + (x1 - x0) / 2;
+    std::uint64_t sum = 0, count = 0;
+    for (int y = 2; y < 10; ++y) {  // The top band of 21 rows: 2 to 9.
+      for (int x = x0; x < xm; ++x, ++count) sum += p.data[y * p.linesize + x];
+    }
+    EXPECT_EQ(region_means(p)[0],
+              static_cast<unsigned char>(std::lround(static_cast<double>(sum) / count)));
+    // All 255: the largest sums.
+    std::vector<unsigned char> white(4003 * 21, 255);
+    p.data = white.data() + start;
+    EXPECT_EQ(region_means(p), (std::array<unsigned char, 4>{255, 255, 255, 255}));
+  }
+}
+
 TEST(ProbeRegions, WideSamples) {
   // 10-bit little-endian words, and the same big-endian and shifted up by 6 (as P010).
   for (int variant = 0; variant < 2; ++variant) {
@@ -380,6 +434,26 @@ TEST(ProbeAudio, WindowsOfTwentyMillisecondsWhateverTheFrames) {
   ASSERT_EQ(w3.size(), 1u);
   EXPECT_EQ(w3[0].start_ns, 3 * S + 40 * MS);
   EXPECT_DOUBLE_EQ(w3[0].mean_square, 0.25);
+}
+
+TEST(ProbeAudio, NoDrift) {
+  // 44.1 kHz in frames of 1152 samples, timed only by the first: window k starts at
+  // exactly k * 20 ms after ten minutes too.
+  window_accumulator acc;
+  std::vector<float> frame(1152, 0.25f);
+  std::int64_t windows = 0, last_start = -1;
+  const std::int64_t frames = 44100LL * 600 / 1152;
+  for (std::int64_t i = 0; i < frames; ++i) {
+    auto w = windows_of(acc, frame, 1, 44100, i == 0 ? 7 : NO_TIME);
+    for (const audio_window& x : w) {
+      ASSERT_EQ(x.start_ns, 7 + windows * 20 * MS);
+      ASSERT_DOUBLE_EQ(x.mean_square, 0.0625);
+      last_start = x.start_ns;
+      ++windows;
+    }
+  }
+  EXPECT_EQ(windows, frames * 1152 / 882);
+  EXPECT_EQ(last_start, 7 + (windows - 1) * 20 * MS);
 }
 
 TEST(ProbeAudio, ChannelsAndAbsurdSamples) {
