@@ -59,7 +59,7 @@ constexpr std::size_t RECORDS = 1 << 20;
 struct data_set {
   std::string file;
   std::vector<event_record> records;
-  audio_range range;
+  recording_scan scan;
 };
 
 const data_set& data(bool gap_mode) {
@@ -72,9 +72,9 @@ const data_set& data(bool gap_mode) {
     set->records.resize(RECORDS);
     for (std::size_t i = 0; i < RECORDS; ++i) {
       set->records[i] = decode_event_record(p + i * EVENT_RECORD_SIZE);
-      note_audio_value(&set->range, set->records[i]);
+      note_record(&set->scan, set->records[i]);
     }
-    finish_audio_range(&set->range);
+    finish_audio_range(&set->scan.range);
   }
   return *set;
 }
@@ -101,34 +101,49 @@ void BM_DecodeEventRecord(benchmark::State& state) {
 }
 BENCHMARK(BM_DecodeEventRecord);
 
-// The reading loop of every pass: record_reader over a memory_source (block copies included).
+// The reading loop of every pass: record_reader over a memory_source, block by block.
 void BM_ReadEventRecords(benchmark::State& state) {
   const data_set& d = data(false);
   memory_source source(d.file);
   auto reader = std::make_unique<record_reader>(source);
   for (auto _ : state) {
     std::uint64_t sum = 0;
-    for_each_record(reader.get(), [&](const event_record& r) {
+    const pass_status status = for_each_record(reader.get(), [&](const event_record& r) {
       sum += r.type;
       return true;
     });
+    if (status != pass_status::ok) state.SkipWithError("failed");
     benchmark::DoNotOptimize(sum);
   }
   per_record(state, RECORDS);
 }
 BENCHMARK(BM_ReadEventRecords);
 
-// The audio scan pass's per-record step.
-void BM_NoteAudioValue(benchmark::State& state) {
+// The first pass's per-record step.
+void BM_NoteRecord(benchmark::State& state) {
   const data_set& d = data(false);
   for (auto _ : state) {
-    audio_range range;
-    for (const event_record& r : d.records) note_audio_value(&range, r);
-    benchmark::DoNotOptimize(range);
+    recording_scan scan;
+    for (const event_record& r : d.records) note_record(&scan, r);
+    benchmark::DoNotOptimize(scan);
   }
   per_record(state, RECORDS);
 }
-BENCHMARK(BM_NoteAudioValue);
+BENCHMARK(BM_NoteRecord);
+
+// The whole first pass over the file in memory: reading, decoding and noting.
+void BM_ScanAudioRange(benchmark::State& state) {
+  const data_set& d = data(false);
+  memory_source source(d.file);
+  auto reader = std::make_unique<record_reader>(source);
+  for (auto _ : state) {
+    recording_scan scan;
+    if (scan_audio_range(reader.get(), &scan) != pass_status::ok) state.SkipWithError("failed");
+    benchmark::DoNotOptimize(scan);
+  }
+  per_record(state, RECORDS);
+}
+BENCHMARK(BM_ScanAudioRange);
 
 // The level tracker alone.
 void BM_TrackLevels(benchmark::State& state) {
@@ -136,7 +151,7 @@ void BM_TrackLevels(benchmark::State& state) {
   for (auto _ : state) {
     level_tracker t;
     for (const event_record& r : d.records) {
-      track_levels(&t, r, d.range.audio_scale);
+      track_levels(&t, r, d.scan.range.audio_scale);
       benchmark::DoNotOptimize(t);
     }
   }
@@ -147,17 +162,39 @@ BENCHMARK(BM_TrackLevels)->Arg(0)->Arg(1);
 // The tracker plus the interval detector: the cut-list pass without reading.
 void BM_DetectStep(benchmark::State& state) {
   const data_set& d = data(state.range(0) != 0);
-  auto detector = std::make_unique<interval_detector>();
+  std::uint64_t intervals = 0;
   for (auto _ : state) {
-    start_detection(detector.get(), d.range);
-    for (const event_record& r : d.records) detect_step(detector.get(), r);
-    finish_detection(detector.get());
-    benchmark::DoNotOptimize(detector->intervals.size());
+    interval_detector detector(d.scan.range);
+    quiet_interval closed;
+    intervals = 0;
+    for (const event_record& r : d.records) intervals += detect_step(&detector, r, &closed);
+    intervals += finish_detection(&detector, &closed);
+    benchmark::DoNotOptimize(closed);
   }
-  state.counters["intervals"] = static_cast<double>(detector->intervals.size());
+  state.counters["intervals"] = static_cast<double>(intervals);
   per_record(state, RECORDS);
 }
 BENCHMARK(BM_DetectStep)->Arg(0)->Arg(1);
+
+// The whole detection pass over the file in memory, as the cut list runs it.
+void BM_DetectIntervals(benchmark::State& state) {
+  const data_set& d = data(state.range(0) != 0);
+  memory_source source(d.file);
+  auto reader = std::make_unique<record_reader>(source);
+  std::uint64_t intervals = 0;
+  for (auto _ : state) {
+    intervals = 0;
+    const pass_status status =
+        detect_intervals(reader.get(), d.scan.range, [&](const quiet_interval&) {
+          ++intervals;
+          return true;
+        });
+    if (status != pass_status::ok) state.SkipWithError("failed");
+  }
+  state.counters["intervals"] = static_cast<double>(intervals);
+  per_record(state, RECORDS);
+}
+BENCHMARK(BM_DetectIntervals)->Arg(0)->Arg(1);
 
 // One graph line per record into an output buffer that drains into nothing.
 void BM_GraphStep(benchmark::State& state) {
@@ -166,7 +203,7 @@ void BM_GraphStep(benchmark::State& state) {
   auto out = std::make_unique<output_buffer>(sink);
   for (auto _ : state) {
     graph_state g;
-    g.range = d.range;
+    g.range = d.scan.range;
     for (const event_record& r : d.records) graph_step(&g, r, out.get());
     out->flush();
   }
@@ -176,7 +213,7 @@ void BM_GraphStep(benchmark::State& state) {
 }
 BENCHMARK(BM_GraphStep)->Arg(0)->Arg(1);
 
-// The time stamp alone, the costliest piece of a graph line.
+// The time stamp written afresh, as every report but the graph writes it.
 void BM_WriteTime(benchmark::State& state) {
   const data_set& d = data(false);
   char text[TIME_TEXT_MAX];
@@ -190,12 +227,30 @@ void BM_WriteTime(benchmark::State& state) {
 }
 BENCHMARK(BM_WriteTime);
 
+// The time stamps of the graph: each one carried on from the one before.
+void BM_TimeStamper(benchmark::State& state) {
+  const data_set& d = data(false);
+  char text[TIME_TEXT_MAX];
+  for (auto _ : state) {
+    time_stamper stamps;
+    std::size_t total = 0;
+    for (const event_record& r : d.records) total += stamps.write(text, r.timestamp_ns);
+    benchmark::DoNotOptimize(total);
+    benchmark::DoNotOptimize(text);
+  }
+  per_record(state, RECORDS);
+}
+BENCHMARK(BM_TimeStamper);
+
 // The whole program in memory: all passes, no file system, output into nothing.
 void BM_RunInMemory(benchmark::State& state) {
   const data_set& d = data(false);
   const bool graph = state.range(0) != 0;
-  const source_opener open = [&d](const std::string&, std::string*, bool*) {
-    return std::unique_ptr<byte_source>(std::make_unique<memory_source>(d.file));
+  const source_opener open = [&d](const std::string&) {
+    open_result opened;
+    opened.status = open_status::opened;
+    opened.source = std::make_unique<memory_source>(d.file);
+    return opened;
   };
   const char* plain[] = {"cutspot", "bench.evt"};
   const char* with_graph[] = {"cutspot", "-graph", "bench.evt"};

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "analysis/audio_range.h"
+#include "event_file_writer.h"
 #include "eventfile/big_endian.h"
 #include "eventfile/level_tracker.h"
 #include "eventfile/record_reader.h"
-#include "event_file_writer.h"
 #include "in_memory_run.h"
 
 namespace cutspot {
@@ -19,8 +19,13 @@ namespace {
 using namespace testing;
 
 TEST(BigEndian, EncodesAndDecodesEveryWidthAtItsLimits) {
-  const std::uint64_t values[] = {0, 1, 0x3B9ACA00, 0x7FFFFFFFFFFFFFFF, 0x8000000000000000,
-                                  0xFFFFFFFFFFFFFFFF, 0x0102030405060708};
+  const std::uint64_t values[] = {0,
+                                  1,
+                                  0x3B9ACA00,
+                                  0x7FFFFFFFFFFFFFFF,
+                                  0x8000000000000000,
+                                  0xFFFFFFFFFFFFFFFF,
+                                  0x0102030405060708};
   for (std::uint64_t v : values) {
     unsigned char bytes[8];
     encode_be64(bytes, v);
@@ -190,11 +195,16 @@ TEST(AudioRange, ScaleThresholdAndSpan) {
     std::uint32_t scale, threshold;
   };
   const row rows[] = {
-      {{1000, 5000, 3000}, 2, 2800},        {{0, 20000}, 1, 2000},
-      {{10, 100}, 100, 1900},               {{400}, 25, 10000},
-      {{}, 1, 0xFFFFFFFF},                  {{5001}, 1, 5001},
-      {{5000}, 2, 10000},                   {{0}, 1, 0},
-      {{0xFFFFFFFF, 0}, 1, 429496729},      {{10000}, 1, 10000},
+      {{1000, 5000, 3000}, 2, 2800},
+      {{0, 20000}, 1, 2000},
+      {{10, 100}, 100, 1900},
+      {{400}, 25, 10000},
+      {{}, 1, 0xFFFFFFFF},
+      {{5001}, 1, 5001},
+      {{5000}, 2, 10000},
+      {{0}, 1, 0},
+      {{0xFFFFFFFF, 0}, 1, 429496729},
+      {{10000}, 1, 10000},
   };
   for (const row& r : rows) {
     std::vector<event_record> records = {video(1, 9), other(2, 3)};
@@ -210,7 +220,8 @@ TEST(AudioRange, ScaleThresholdAndSpan) {
     EXPECT_EQ(scan.records, records.size());
     EXPECT_EQ(scan.unknown, 1u);
   }
-  const std::string bytes = event_file({video(5, 1), audio(-7, 1), video(INT64_MAX, 1), other(3, 9)});
+  const std::string bytes =
+      event_file({video(5, 1), audio(-7, 1), video(INT64_MAX, 1), other(3, 9)});
   memory_source source(bytes);
   record_reader reader(source);
   recording_scan scan;

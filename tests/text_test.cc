@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/command_line.h"
+#include "eventfile/time_units.h"
 #include "report/escape.h"
 #include "report/output_buffer.h"
 #include "report/text_builders.h"
@@ -35,6 +38,32 @@ TEST(Text, TimeStamps) {
       {INT64_MIN, "-153722867:16.854"},
   };
   for (const auto& r : rows) EXPECT_EQ(format_time(r.ns).view(), r.text) << r.ns;
+}
+
+TEST(Text, IncrementalTimeStampsEqualFreshOnes) {
+  // Runs of times as files hold them: steady steps across seconds and minutes, steps
+  // back, jumps, negative times and the far ends.
+  std::vector<std::int64_t> times;
+  for (std::int64_t t = 0; t < 185 * NS_PER_SECOND; t += 7 * NS_PER_MS + 123) times.push_back(t);
+  for (const std::int64_t t : std::initializer_list<std::int64_t>{
+           59999999999, 60000000000, 59000000000, 1, 0, -1, -1000000, -60000000001, 120000000000,
+           180999999999, 181000000000, INT64_MAX, INT64_MIN, 0, 999999, 1000000, 3599999999999,
+           3600000000000, 4294967296000000}) {
+    times.push_back(t);
+  }
+  std::uint64_t x = 88172645463325252u;  // A fixed pseudo-random walk.
+  std::int64_t t = 0;
+  for (int i = 0; i < 20000; ++i) {
+    x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+    t += static_cast<std::int64_t>(x % 3000000000) - 300000000;
+    times.push_back(t);
+  }
+  time_stamper stamps;
+  for (std::int64_t ns : times) {
+    char text[TIME_TEXT_MAX];
+    const std::size_t n = stamps.write(text, ns);
+    ASSERT_EQ(std::string_view(text, n), format_time(ns).view()) << ns;
+  }
 }
 
 TEST(Text, BarsRoundUpAndClip) {

@@ -16,8 +16,11 @@ void finish_audio_range(audio_range* range) {
 
 pass_status scan_audio_range(record_reader* reader, recording_scan* scan) {
   *scan = recording_scan{};
-  const pass_status status = for_each_record(reader, [&](const event_record& record) {
-    note_record(scan, record);
+  const pass_status status = for_each_block(reader, [&](record_block block) {
+    recording_scan noted = *scan;
+    event_record record;
+    while (read_event_record(&block, &record)) note_record(&noted, record);
+    *scan = noted;
     return true;
   });
   scan->records = reader->records();

@@ -27,8 +27,8 @@ struct audio_range {
 // What the first pass learns of the whole file.
 struct recording_scan {
   audio_range range;
-  std::uint64_t records = 0;   // Whole records.
-  std::uint64_t unknown = 0;   // Records neither audio nor video.
+  std::uint64_t records = 0;  // Whole records.
+  std::uint64_t unknown = 0;  // Records neither audio nor video.
   // The earliest and latest time of any record, and the time of the last one in file
   // order; all 0 without records.
   std::int64_t earliest_ns = std::numeric_limits<std::int64_t>::max();
@@ -37,12 +37,15 @@ struct recording_scan {
 };
 
 // Notes one record. Written without data-dependent branches: it runs once per record at
-// the speed of memory.
+// the speed of memory, and audio and video records come in no fixed order.
 inline void note_record(recording_scan* scan, const event_record& record) {
-  const bool audio = record.type == RECORD_AUDIO;
+  const std::uint32_t audio = record.type == RECORD_AUDIO;  // 1 or 0.
+  // Any other record's value turns into 0 for the largest and all bits set for the
+  // smallest, which change neither: arithmetic, where a choice between the value and
+  // the neutral one compiles to a branch.
   audio_range& range = scan->range;
-  range.audio_max = std::max(range.audio_max, audio ? record.value : 0);
-  range.audio_min = std::min(range.audio_min, audio ? record.value : 0xFFFFFFFF);
+  range.audio_max = std::max(range.audio_max, record.value * audio);
+  range.audio_min = std::min(range.audio_min, record.value | (audio - 1));
   scan->unknown += !audio && record.type != RECORD_VIDEO;
   scan->earliest_ns = std::min(scan->earliest_ns, record.timestamp_ns);
   scan->latest_ns = std::max(scan->latest_ns, record.timestamp_ns);

@@ -10,6 +10,7 @@
 #ifndef CUTSPOT_ANALYSIS_QUIET_INTERVALS_H_
 #define CUTSPOT_ANALYSIS_QUIET_INTERVALS_H_
 
+#include <algorithm>
 #include <cstdint>
 
 #include "analysis/audio_range.h"
@@ -62,12 +63,17 @@ inline void close_and_append(interval_detector* d, quiet_interval* closed) {
 
 }  // namespace detail
 
-// Judges one record. Returns true when the record closed the tail for good; *closed then
-// holds that interval, which has started and ended. A record closes at most one. Inline:
-// it is the whole per-record work of the cut list.
-inline bool detect_step(interval_detector* d, const event_record& record, quiet_interval* closed) {
+// How a file's quiet spans are split into entries: at gaps in the stream (gap mode) or
+// when loud audio returns (level mode). It is fixed for the whole file by its audio range.
+enum class split_mode { gaps, levels };
+
+// detect_step for a file of the given mode, known when the pass is compiled: the pass
+// then never asks which one it is, record after record.
+template <split_mode Mode>
+inline bool detect_step_in(interval_detector* d, const event_record& record,
+                           quiet_interval* closed) {
   const std::int64_t now = record.timestamp_ns;
-  const bool gap_mode = is_gap_mode(d->range);
+  constexpr bool gap_mode = Mode == split_mode::gaps;
   bool did_close = false;
 
   // The first record, and in gap mode a pause of over a second, begins a new stretch
@@ -84,6 +90,13 @@ inline bool detect_step(interval_detector* d, const event_record& record, quiet_
   track_levels(&d->tracker, record, d->range.audio_scale);
   const std::uint32_t video = d->tracker.video_level;
   const bool quiet = d->tracker.audio_level < d->range.silence_threshold;
+
+  // Loud sound while the entry is empty, as through most of a programme: the record can
+  // neither start an interval nor end or reset one, and only its time counts.
+  if (!quiet && d->tail.start_ns == 0) {
+    d->prev_ns = std::max(d->prev_ns, now);
+    return did_close;
+  }
 
   // In level mode, quiet starting or loud audio returning resets the tail's end; loud
   // audio more than a second after the start finishes the entry for good.
@@ -119,6 +132,13 @@ inline bool detect_step(interval_detector* d, const event_record& record, quiet_
   return did_close;
 }
 
+// Judges one record. Returns true when the record closed the tail for good; *closed then
+// holds that interval, which has started and ended. A record closes at most one.
+inline bool detect_step(interval_detector* d, const event_record& record, quiet_interval* closed) {
+  return is_gap_mode(d->range) ? detect_step_in<split_mode::gaps>(d, record, closed)
+                               : detect_step_in<split_mode::levels>(d, record, closed);
+}
+
 // After the last record: returns true with the last interval in *closed if it started,
 // ended at the last record that counted if it was still open.
 inline bool finish_detection(interval_detector* d, quiet_interval* closed) {
@@ -128,20 +148,41 @@ inline bool finish_detection(interval_detector* d, quiet_interval* closed) {
   return true;
 }
 
+namespace detail {
+
+template <split_mode Mode, typename OnInterval>
+pass_status detect_intervals_in(record_reader* reader, const audio_range& range,
+                                OnInterval& on_interval) {
+  interval_detector detector(range);
+  const pass_status status = for_each_block(reader, [&](record_block block) {
+    // The state in a local for the block, where the compiler can keep it in registers.
+    interval_detector d = detector;
+    quiet_interval closed;
+    event_record record;
+    bool more = true;
+    while (more && read_event_record(&block, &record)) {
+      more = !detect_step_in<Mode>(&d, record, &closed) || on_interval(closed);
+    }
+    detector = d;
+    return more;
+  });
+  if (status != pass_status::ok) return status;
+  quiet_interval closed;
+  if (finish_detection(&detector, &closed) && !on_interval(closed)) return pass_status::write_error;
+  return pass_status::ok;
+}
+
+}  // namespace detail
+
 // The whole pass over the file: on_interval(const quiet_interval&) for every interval, in
 // order, as soon as it is finished. on_interval returns false to stop the pass (its
 // output failed), which then returns `write_error`.
 template <typename OnInterval>
 pass_status detect_intervals(record_reader* reader, const audio_range& range,
                              OnInterval&& on_interval) {
-  interval_detector detector(range);
-  quiet_interval closed;
-  const pass_status status = for_each_record(reader, [&](const event_record& record) {
-    return !detect_step(&detector, record, &closed) || on_interval(closed);
-  });
-  if (status != pass_status::ok) return status;
-  if (finish_detection(&detector, &closed) && !on_interval(closed)) return pass_status::write_error;
-  return pass_status::ok;
+  return is_gap_mode(range)
+             ? detail::detect_intervals_in<split_mode::gaps>(reader, range, on_interval)
+             : detail::detect_intervals_in<split_mode::levels>(reader, range, on_interval);
 }
 
 }  // namespace cutspot

@@ -44,8 +44,7 @@ int finish(output_buffer* out, byte_sink& err, int status) {
 }
 
 // A batch run must be able to tell "no breaks" from "no data".
-void warn_if_nothing_to_judge(const command_line& cl, const recording_scan& scan,
-                              byte_sink& err) {
+void warn_if_nothing_to_judge(const command_line& cl, const recording_scan& scan, byte_sink& err) {
   if (scan.records == 0) {
     report(err, "warning: " + quote_name(cl.file_name) + " holds no whole record");
   } else if (scan.unknown * 10 > scan.records * 9) {

@@ -5,11 +5,11 @@
 
 namespace cutspot {
 
-enum class [[nodiscard]] pass_status {
-  ok,           // Every record of the snapshot was handled.
-  read_error,   // The source reported a failure; its error() says which.
-  changed,      // The file ended before the length it had when it was opened.
-  write_error,  // Standard output failed, so the pass stopped.
+enum class [[nodiscard]] pass_status{
+    ok,           // Every record of the snapshot was handled.
+    read_error,   // The source reported a failure; its error() says which.
+    changed,      // The file ended before the length it had when it was opened.
+    write_error,  // Standard output failed, so the pass stopped.
 };
 
 }  // namespace cutspot

@@ -74,22 +74,39 @@ class record_reader {
   std::uint64_t left_ = 0;  // Record bytes of this pass not yet read.
 };
 
+// One pass by blocks: from the start of the file, on_block(record_block) for every block
+// of records until they end or on_block returns false, which stops the pass with
+// `stopped`. A pass whose state is copied into locals for each block keeps it in
+// registers: nothing the block's bytes are read through can then alias it.
+template <typename OnBlock>
+pass_status for_each_block(record_reader* reader, OnBlock&& on_block,
+                           pass_status stopped = pass_status::write_error) {
+  const pass_status start = reader->rewind_to_records();
+  if (start != pass_status::ok) return start;
+  pass_status status = pass_status::ok;
+  record_block block;
+  while (reader->next_block(&block, &status)) {
+    if (!on_block(block)) return stopped;
+  }
+  return status;
+}
+
 // One pass: from the start of the file, step(record) for every record until the records
 // end or step returns false. A step that returns false stops the pass with `stopped`.
-// The block lives here, in registers, while the step updates the pass's state.
+// Only read_event_record touches the source's bytes; the step sees a decoded copy.
 template <typename Step>
 pass_status for_each_record(record_reader* reader, Step&& step,
                             pass_status stopped = pass_status::write_error) {
-  pass_status status = reader->rewind_to_records();
-  if (status != pass_status::ok) return status;
-  record_block block;
-  event_record record;
-  while (reader->next_block(&block, &status)) {
-    while (read_event_record(&block, &record)) {
-      if (!step(record)) return stopped;
-    }
-  }
-  return status;
+  return for_each_block(
+      reader,
+      [&](record_block block) {
+        event_record record;
+        while (read_event_record(&block, &record)) {
+          if (!step(record)) return false;
+        }
+        return true;
+      },
+      stopped);
 }
 
 }  // namespace cutspot

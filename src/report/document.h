@@ -55,8 +55,7 @@ struct document_format {
 };
 
 // The renderers, one per format.
-std::unique_ptr<document_renderer> make_cut_list(const report_context& context,
-                                                 output_buffer* out);
+std::unique_ptr<document_renderer> make_cut_list(const report_context& context, output_buffer* out);
 std::unique_ptr<document_renderer> make_svg_picture(const report_context& context,
                                                     output_buffer* out);
 std::unique_ptr<document_renderer> make_json_document(const report_context& context,

@@ -9,11 +9,11 @@
 namespace cutspot {
 namespace {
 
-// "TIME: K VVVVVVVVV | AAAA…A\n", assembled in place.
-void print_record_line(std::int64_t ns, char kind, const level_tracker& levels,
-                       output_buffer* out) {
+// "TIME: K VVVVVVVVV | AAAA…A\n", assembled in place from the stamp and the bars.
+inline void print_record_line(time_stamper* stamps, std::int64_t ns, char kind,
+                              const level_tracker& levels, output_buffer* out) {
   char* line = out->reserve(TIME_TEXT_MAX + 8 + VIDEO_BAR_WIDTH + AUDIO_BAR_WIDTH);
-  char* p = line + write_time(line, ns);
+  char* p = line + stamps->write(line, ns);
   *p++ = ':';
   *p++ = ' ';
   *p++ = kind;
@@ -28,9 +28,7 @@ void print_record_line(std::int64_t ns, char kind, const level_tracker& levels,
   out->commit(static_cast<std::size_t>(p - line));
 }
 
-}  // namespace
-
-void graph_step(graph_state* s, const event_record& record, output_buffer* out) {
+inline void print_step(graph_state* s, const event_record& record, output_buffer* out) {
   const std::int64_t now = record.timestamp_ns;
   if (is_gap_mode(s->range)) {
     // A pause of over a second in the stream.
@@ -52,18 +50,33 @@ void graph_step(graph_state* s, const event_record& record, output_buffer* out) 
     }
   }
   s->prev_ns = now;
-  print_record_line(now, record.type == RECORD_AUDIO ? 'A' : 'V', s->tracker, out);
+  print_record_line(&s->stamps, now, record.type == RECORD_AUDIO ? 'A' : 'V', s->tracker, out);
 }
 
-pass_status print_level_graph(record_reader* reader, const audio_range& range,
-                              output_buffer* out) {
+}  // namespace
+
+void graph_step(graph_state* s, const event_record& record, output_buffer* out) {
+  print_step(s, record, out);
+}
+
+pass_status print_level_graph(record_reader* reader, const audio_range& range, output_buffer* out) {
   graph_state state;
   state.range = range;
   out->append(GRAPH_HEADER);
-  // Stops as soon as standard output fails: formatting lines for nobody is wasted work.
-  return for_each_record(reader, [&](const event_record& record) {
-    graph_step(&state, record, out);
-    return !out->failed();
+  return for_each_block(reader, [&](record_block block) {
+    // The state and the buffer's address in locals for the block: the lines written
+    // cannot alias them, so they can stay in registers.
+    graph_state s = state;
+    output_buffer* const lines = out;
+    event_record record;
+    bool ok = true;
+    while (ok && read_event_record(&block, &record)) {
+      print_step(&s, record, lines);
+      // Stops as soon as standard output fails: formatting lines for nobody is wasted work.
+      ok = !lines->failed();
+    }
+    state = s;
+    return ok;
   });
 }
 

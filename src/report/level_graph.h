@@ -13,6 +13,7 @@
 #include "eventfile/pass_status.h"
 #include "eventfile/record_reader.h"
 #include "report/output_buffer.h"
+#include "report/text_builders.h"
 
 namespace cutspot {
 
@@ -24,14 +25,14 @@ struct graph_state {
   level_tracker tracker;
   std::int64_t prev_ns = 0;        // Time of the previous record, in file order.
   std::int64_t open_interval = 0;  // Where the current quiet span began; 0 = none.
+  time_stamper stamps;             // The time stamps of the lines.
 };
 
 // Prints the separators and the line that one record gives.
 void graph_step(graph_state* state, const event_record& record, output_buffer* out);
 
 // The whole pass: the header, then every record of the file.
-pass_status print_level_graph(record_reader* reader, const audio_range& range,
-                              output_buffer* out);
+pass_status print_level_graph(record_reader* reader, const audio_range& range, output_buffer* out);
 
 }  // namespace cutspot
 

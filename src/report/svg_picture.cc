@@ -125,8 +125,8 @@ void print_group(const mark_group& g, std::optional<std::int64_t>* last_label, t
   if (g.count > 1) w << " data-count=\"" << g.count << "\" data-last-ns=\"" << g.last.ns << '"';
   w << "><title>";
   if (g.count > 1) {
-    w << g.count << " marks from " << g.first.kind << ' ' << first.view() << " to "
-      << g.last.kind << ' ' << format_time(g.last.ns).view();
+    w << g.count << " marks from " << g.first.kind << ' ' << first.view() << " to " << g.last.kind
+      << ' ' << format_time(g.last.ns).view();
   } else {
     w << kind << ' ' << first.view();
   }
@@ -148,8 +148,8 @@ class svg_picture final : public document_renderer {
   svg_picture(const report_context& context, output_buffer* out)
       : context_(context),
         w_(out),
-        levels_(std::make_unique<level_envelope>(context.scan.earliest_ns,
-                                                 context.scan.latest_ns)) {}
+        levels_(
+            std::make_unique<level_envelope>(context.scan.earliest_ns, context.scan.latest_ns)) {}
 
   pass_status level_pass(record_reader* reader) override {
     return collect_svg_levels(reader, context_.scan.range, levels_.get());

@@ -34,8 +34,8 @@ axis_ticks svg_ticks(const level_envelope& levels) {
                                           ? (step - static_cast<std::uint64_t>(start) % step) % step
                                           : (0 - static_cast<std::uint64_t>(start)) % step;
   axis_ticks ticks;
-  for (std::uint64_t from_start = start_to_tick; from_start <= span && ticks.count < ticks.ns.size();
-       from_start += step) {
+  for (std::uint64_t from_start = start_to_tick;
+       from_start <= span && ticks.count < ticks.ns.size(); from_start += step) {
     ticks.ns[ticks.count++] = key_time(levels.first_key() + from_start);
     if (span - from_start < step) break;
   }

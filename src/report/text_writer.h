@@ -26,8 +26,7 @@ class text_writer {
     return *this;
   }
   template <std::integral T>
-    requires(!std::same_as<T, char> && !std::same_as<T, bool>)
-  text_writer& operator<<(T value) {
+  requires(!std::same_as<T, char> && !std::same_as<T, bool>) text_writer& operator<<(T value) {
     char* p = out_->reserve(DECIMAL_MAX);
     std::uint64_t magnitude = static_cast<std::uint64_t>(value);
     std::size_t n = 0;
