@@ -77,6 +77,9 @@ TEST(Run, RefusalsSayWhy) {
                   "'SHOW.EVT' is not an event file name: it must contain '.evt'"),
           refused("the number apart from -p", {"-p", "600", "show.evt"},
                   "the number goes in the same argument as its option: -p600, not -p 600"),
+          refused("the number is escaped", {"-p", "5\x1b[2J\nD1", "show.evt"},
+                  "the number goes in the same argument as its option: -p5\\x1b[2J\\x0aD1, "
+                  "not -p 5\\x1b[2J\\x0aD1"),
           refused("the number apart from -i", {"-i", "60", "show.evt"},
                   "the number goes in the same argument as its option: -i60, not -i 60"),
           refused("-graph alone is the name", {"-graph"},

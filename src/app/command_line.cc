@@ -35,8 +35,12 @@ bool is_option_form(std::string_view arg) {
 std::string refusal_for_name(std::string_view name, std::string_view before) {
   if ((before == "-p" || before == "-i") && !name.empty() &&
       (is_digit(name[0]) || name[0] == '-' || name[0] == '+')) {
+    // The number is shown unquoted, as it is typed, but escaped like any name: it may
+    // hold anything after its first digit.
+    const std::string quoted = quote_name(name);
+    const std::string_view number = std::string_view(quoted).substr(1, quoted.size() - 2);
     return "the number goes in the same argument as its option: " + std::string(before) +
-           std::string(name) + ", not " + std::string(before) + " " + std::string(name);
+           std::string(number) + ", not " + std::string(before) + " " + std::string(number);
   }
   if (is_option_form(name)) return "no event file named: " + quote_name(name) + " is an option";
   if (name.starts_with("-")) return "unknown option " + quote_name(name);
