@@ -87,6 +87,11 @@ process_result run_process(const std::string& program, const std::vector<std::st
   process_result result;
   if (target.how == stdout_target::pipe) {
     close(pipe_fds[1]);
+    char first;
+    ssize_t got;
+    while ((got = read(pipe_fds[0], &first, 1)) < 0 && errno == EINTR) {
+    }
+    if (got == 1) result.out.push_back(first);
     if (target.while_blocked) target.while_blocked();
     char buf[65536];
     for (;;) {

@@ -25,7 +25,8 @@ struct run_case {
 // Where the child's standard output goes, and where it runs.
 struct stdout_target {
   // capture: into a file, read afterwards; file: the path, e.g. "/dev/full"; closed: no
-  // standard output at all; pipe: a pipe that is read only after while_blocked() has
+  // standard output at all; pipe: a pipe whose first byte is read (the child has then
+  // opened its file and begun to print), then nothing until while_blocked() has
   // returned, so the child blocks on a full pipe meanwhile.
   enum kind { capture, file, closed, pipe } how = capture;
   std::string path;
