@@ -30,17 +30,6 @@ namespace {
 
 using namespace cutspot;
 
-// Counts what it is given and keeps nothing.
-class null_sink final : public byte_sink {
- public:
-  bool write(const char*, std::size_t n) override {
-    bytes += n;
-    return true;
-  }
-  std::string error() const override { return {}; }
-  std::uint64_t bytes = 0;
-};
-
 // An event file of `records` records, header included, as evtgen would write it.
 std::string synthesise_file(std::size_t records, std::uint32_t loudest) {
   std::string bytes(SYNTHETIC_HEADER, sizeof SYNTHETIC_HEADER);
@@ -199,7 +188,7 @@ BENCHMARK(BM_DetectIntervals)->Arg(0)->Arg(1);
 // One graph line per record into an output buffer that drains into nothing.
 void BM_GraphStep(benchmark::State& state) {
   const data_set& d = data(state.range(0) != 0);
-  null_sink sink;
+  counting_sink sink;
   auto out = std::make_unique<output_buffer>(sink);
   for (auto _ : state) {
     graph_state g;
@@ -254,8 +243,8 @@ void BM_RunInMemory(benchmark::State& state) {
   };
   const char* plain[] = {"cutspot", "bench.evt"};
   const char* with_graph[] = {"cutspot", "-graph", "bench.evt"};
-  null_sink out;
-  null_sink err;
+  counting_sink out;
+  counting_sink err;
   for (auto _ : state) {
     const int status =
         graph ? run_cutspot(3, with_graph, open, out, err) : run_cutspot(2, plain, open, out, err);

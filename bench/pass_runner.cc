@@ -25,16 +25,6 @@ namespace {
 
 using namespace cutspot;
 
-class null_sink final : public byte_sink {
- public:
-  bool write(const char*, std::size_t n) override {
-    bytes += n;
-    return true;
-  }
-  std::string error() const override { return {}; }
-  std::uint64_t bytes = 0;
-};
-
 int fail(const std::string& what) {
   std::fprintf(stderr, "pass_runner: %s\n", what.c_str());
   return 1;
@@ -57,7 +47,7 @@ int main(int argc, char** argv) {
   recording_scan scan;
   if (scan_audio_range(&reader, &scan) != pass_status::ok) return fail("the first pass failed");
 
-  null_sink sink;
+  counting_sink sink;
   auto out = std::make_unique<output_buffer>(sink);
   std::uint64_t marks = 0;
   for (int i = 0; pass != "none" && i < times; ++i) {

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -37,18 +38,28 @@ void append(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::app) << bytes;
 }
 
+// Runs `cutspot -graph path` into a pipe that is not read until meanwhile() has
+// changed the world: the run blocks on the full pipe in its graph pass.
+process_result graph_into_stalled_pipe(const std::string& path,
+                                       const std::function<void()>& meanwhile,
+                                       bool non_blocking = false) {
+  stdout_target target;
+  target.how = stdout_target::pipe;
+  target.non_blocking = non_blocking;
+  target.while_blocked = [&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    meanwhile();
+  };
+  return run_cutspot({"-graph", path}, target);
+}
+
 TEST(Process, AFileThatGrowsIsJudgedAsItWasWhenOpened) {
   temp_dir dir;
   const std::string before = recording(120);
   const std::string path = dir.write("live.evt", before);
-  stdout_target target;
-  target.how = stdout_target::pipe;
-  // The run blocks on the unread pipe in its graph pass while the recorder goes on.
-  target.while_blocked = [&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    append(path, recording(600, 130).substr(8 + before.size() - 8));
-  };
-  const process_result r = run_cutspot({"-graph", path}, target);
+  // The recorder goes on: the rest of a longer recording with breaks of its own.
+  const process_result r = graph_into_stalled_pipe(
+      path, [&] { append(path, recording(600, 130).substr(before.size())); });
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.out, run_in_memory({"-graph", path}, {{path, before}}, 8192).out);
@@ -57,13 +68,8 @@ TEST(Process, AFileThatGrowsIsJudgedAsItWasWhenOpened) {
 TEST(Process, AFileThatShrinksFailsTheRun) {
   temp_dir dir;
   const std::string path = dir.write("live.evt", recording(120));
-  stdout_target target;
-  target.how = stdout_target::pipe;
-  target.while_blocked = [&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    std::filesystem::resize_file(path, 10000);
-  };
-  const process_result r = run_cutspot({"-graph", path}, target);
+  const process_result r =
+      graph_into_stalled_pipe(path, [&] { std::filesystem::resize_file(path, 10000); });
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "cutspot: '" + path + "' changed while it was read\n");
   EXPECT_FALSE(r.out.ends_with("E\n"));
@@ -73,11 +79,8 @@ TEST(Process, ANonBlockingPipeWaitsInsteadOfFailing) {
   temp_dir dir;
   const std::string bytes = recording(60);
   const std::string path = dir.write("show.evt", bytes);
-  stdout_target target;
-  target.how = stdout_target::pipe;
-  target.non_blocking = true;
-  target.while_blocked = [] { std::this_thread::sleep_for(std::chrono::milliseconds(100)); };
-  const process_result r = run_cutspot({"-graph", path}, target);
+  const process_result r = graph_into_stalled_pipe(
+      path, [] {}, true);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, run_in_memory({"-graph", path}, {{path, bytes}}, 8192).out);
 }

@@ -7,6 +7,7 @@
 #define CUTSPOT_REPORT_OUTPUT_BUFFER_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -42,6 +43,17 @@ class string_sink final : public byte_sink {
   }
   std::string error() const override { return {}; }
   std::string text;
+};
+
+// Counts what it is given and keeps nothing, for benchmarks.
+class counting_sink final : public byte_sink {
+ public:
+  bool write(const char* /*data*/, std::size_t n) override {
+    bytes += n;
+    return true;
+  }
+  std::string error() const override { return {}; }
+  std::uint64_t bytes = 0;
 };
 
 class output_buffer {
