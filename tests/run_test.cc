@@ -9,9 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "analysis/audio_range.h"
 #include "app/command_line.h"
+#include "eventfile/byte_source.h"
+#include "eventfile/record_reader.h"
 #include "event_file_writer.h"
 #include "in_memory_run.h"
+#include "report/level_graph.h"
 
 namespace cutspot {
 namespace {
@@ -348,6 +352,27 @@ TEST(Run, StopsAtTheFirstWriteError) {
     EXPECT_LE(out.read_after_failure(), 16u * 24) << option;
     EXPECT_EQ(err.text, "cutspot: error writing standard output: No space left on device\n")
         << option;
+  }
+}
+
+// The graph's header may be what meets the failure; the pass must say so even when no
+// record follows to notice it, and must write nothing more.
+TEST(Run, GraphPassReportsAnOutputThatHasFailed) {
+  for (const std::string& bytes :
+       {event_file({}), event_file({}, 7), event_file({audio(1 * SEC, 100), video(2 * SEC, 0)})}) {
+    std::size_t delivered = 0;
+    failing_sink sink(&delivered);
+    output_buffer out(sink);
+    out.append('x');
+    ASSERT_FALSE(out.flush());
+    memory_source source(bytes);
+    record_reader reader(source, 16);
+    recording_scan scan;
+    ASSERT_EQ(scan_audio_range(&reader, &scan), pass_status::ok);
+    EXPECT_EQ(print_level_graph(&reader, scan.range, &out), pass_status::write_error)
+        << bytes.size();
+    EXPECT_FALSE(out.flush());
+    EXPECT_EQ(sink.calls, 1) << bytes.size();
   }
 }
 

@@ -63,6 +63,8 @@ pass_status print_level_graph(record_reader* reader, const audio_range& range, o
   graph_state state;
   state.range = range;
   out->append(GRAPH_HEADER);
+  // The header alone may meet the failure, and a file without records has no step to see it.
+  if (out->failed()) return pass_status::write_error;
   return for_each_block(reader, [&](record_block block) {
     // The state and the buffer's address in locals for the block: the lines written
     // cannot alias them, so they can stay in registers.
