@@ -11,9 +11,9 @@
 
 #include "analysis/audio_range.h"
 #include "app/command_line.h"
+#include "event_file_writer.h"
 #include "eventfile/byte_source.h"
 #include "eventfile/record_reader.h"
-#include "event_file_writer.h"
 #include "in_memory_run.h"
 #include "report/level_graph.h"
 
