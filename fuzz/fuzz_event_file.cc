@@ -37,6 +37,7 @@
 #include "analysis/audio_range.h"
 #include "analysis/marks.h"
 #include "app/command_line.h"
+#include "app/formats.h"
 #include "app/mpeg_name.h"
 #include "app/run.h"
 #include "document_checks.h"
@@ -53,7 +54,7 @@ namespace {
 namespace fz = cutspot::fuzzing;
 using fz::check;
 
-constexpr std::size_t DOCUMENT_COUNT = std::size(cutspot::DOCUMENT_FORMATS);
+constexpr std::size_t DOCUMENT_COUNT = std::size(cutspot::MARK_FORMATS);
 
 // A document's output: drops the first `skip` bytes, which only moved the buffer's flush
 // point into the document, and keeps the rest; or refuses every write, as a full disk does.
@@ -413,13 +414,13 @@ int test_one_input(const std::uint8_t* data, std::size_t size) {
   const std::string mpeg_name = cutspot::derive_mpeg_name(command.name);
   check(mpeg_name == command.name.substr(0, command.name.rfind(".evt")) + ".mpg", "recording name",
         mpeg_name);
-  const cutspot::report_context context{command.name, mpeg_name, settings, scan};
+  const cutspot::report_context context{command.name, mpeg_name, settings, scan, {}, {}, {}, false};
   static std::array<output, DOCUMENT_COUNT> outputs;
   std::array<std::unique_ptr<cutspot::document_renderer>, DOCUMENT_COUNT> documents;
   for (std::size_t k = 0; k < DOCUMENT_COUNT; ++k) {
-    const cutspot::document_format& format = cutspot::DOCUMENT_FORMATS[k];
+    const cutspot::output_format& format = cutspot::MARK_FORMATS[k];
     documents[k] = format.make(context, start_output(&outputs[k], offset(k), refuse));
-    if (format.needs_level_pass) {
+    if ((format.consumes & cutspot::CONSUMES_LEVELS) != 0) {
       check(documents[k]->level_pass(&reader) == cutspot::pass_status::ok, "level pass");
     }
     documents[k]->begin();

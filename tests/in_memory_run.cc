@@ -23,17 +23,18 @@ run_result run_in_memory(const std::vector<std::string>& args,
     }
     return result;
   };
-  return run_with_opener(args, open, block_records);
+  const existence_check exists = [&](const std::string& name) { return files.contains(name); };
+  return run_with_opener(args, open, block_records, exists);
 }
 
 run_result run_with_opener(const std::vector<std::string>& args, const source_opener& open,
-                           std::size_t block_records) {
+                           std::size_t block_records, const existence_check& exists) {
   std::vector<const char*> argv = {"cutspot"};
   for (const std::string& a : args) argv.push_back(a.c_str());
   string_sink out, err;
   run_result r;
   r.status = run_cutspot(static_cast<int>(argv.size()), argv.data(), open, out, err,
-                         run_options{block_records});
+                         run_options{block_records, exists});
   r.out = std::move(out.text);
   r.err = std::move(err.text);
   return r;

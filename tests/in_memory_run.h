@@ -21,14 +21,16 @@ struct run_result {
   std::string err;
 };
 
-// Runs `cutspot args...`; a name found in `files` opens as those bytes, any other cannot
-// be opened ("No such file or directory"). Small blocks cross block boundaries often.
+// Runs `cutspot args...`; a name found in `files` opens as those bytes (and exists), any
+// other cannot be opened ("No such file or directory"). Small blocks cross block
+// boundaries often.
 run_result run_in_memory(const std::vector<std::string>& args,
                          const std::map<std::string, std::string>& files,
                          std::size_t block_records = 3);
-// The same with a source of the test's choosing.
-run_result run_with_opener(const std::vector<std::string>& args, const source_opener& open,
-                           std::size_t block_records = 3);
+// The same with a source of the test's choosing; no other file exists.
+run_result run_with_opener(
+    const std::vector<std::string>& args, const source_opener& open, std::size_t block_records = 3,
+    const existence_check& exists = [](const std::string&) { return false; });
 
 // Delivers the bytes up to `fail_at`, a few at a time, then fails: with a read error, or
 // by ending early as a file that shrank would. Its length stays that of all the bytes.

@@ -58,15 +58,20 @@ inline std::int64_t midpoint_ns(std::int64_t start_ns, std::int64_t end_ns) {
 
 // The detection pass with its marks: on_interval(interval, mark) for every interval in
 // order, mark pointing to the mark it gives or null when it gives none. on_interval
-// returns false to stop the pass, which then returns `write_error`.
-template <typename OnInterval>
+// returns false to stop the pass, which then returns `write_error`. on_record is passed
+// on to detect_intervals.
+template <typename OnInterval, typename OnRecord = ignore_records>
 pass_status for_each_mark(record_reader* reader, const audio_range& range,
-                          const mark_settings& settings, OnInterval&& on_interval) {
+                          const mark_settings& settings, OnInterval&& on_interval,
+                          OnRecord&& on_record = OnRecord{}) {
   mark_chooser chooser(settings);
-  return detect_intervals(reader, range, [&](const quiet_interval& interval) {
-    const std::optional<cut_mark> mark = chooser.next(interval);
-    return on_interval(interval, mark ? &*mark : nullptr);
-  });
+  return detect_intervals(
+      reader, range,
+      [&](const quiet_interval& interval) {
+        const std::optional<cut_mark> mark = chooser.next(interval);
+        return on_interval(interval, mark ? &*mark : nullptr);
+      },
+      on_record);
 }
 
 }  // namespace cutspot

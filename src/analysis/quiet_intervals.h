@@ -150,9 +150,9 @@ inline bool finish_detection(interval_detector* d, quiet_interval* closed) {
 
 namespace detail {
 
-template <split_mode Mode, typename OnInterval>
+template <split_mode Mode, typename OnInterval, typename OnRecord>
 pass_status detect_intervals_in(record_reader* reader, const audio_range& range,
-                                OnInterval& on_interval) {
+                                OnInterval& on_interval, OnRecord& on_record) {
   interval_detector detector(range);
   const pass_status status = for_each_block(reader, [&](record_block block) {
     // The state in a local for the block, where the compiler can keep it in registers.
@@ -161,7 +161,9 @@ pass_status detect_intervals_in(record_reader* reader, const audio_range& range,
     event_record record;
     bool more = true;
     while (more && read_event_record(&block, &record)) {
-      more = !detect_step_in<Mode>(&d, record, &closed) || on_interval(closed);
+      const bool did_close = detect_step_in<Mode>(&d, record, &closed);
+      on_record(record, d.tracker);
+      more = !did_close || on_interval(closed);
     }
     detector = d;
     return more;
@@ -174,15 +176,22 @@ pass_status detect_intervals_in(record_reader* reader, const audio_range& range,
 
 }  // namespace detail
 
+// Watches nothing: the detection pass alone.
+struct ignore_records {
+  void operator()(const event_record&, const level_tracker&) const {}
+};
+
 // The whole pass over the file: on_interval(const quiet_interval&) for every interval, in
 // order, as soon as it is finished. on_interval returns false to stop the pass (its
-// output failed), which then returns `write_error`.
-template <typename OnInterval>
+// output failed), which then returns `write_error`. on_record(record, tracker) sees
+// every record after the detector has judged it, with the levels it was judged on.
+template <typename OnInterval, typename OnRecord = ignore_records>
 pass_status detect_intervals(record_reader* reader, const audio_range& range,
-                             OnInterval&& on_interval) {
-  return is_gap_mode(range)
-             ? detail::detect_intervals_in<split_mode::gaps>(reader, range, on_interval)
-             : detail::detect_intervals_in<split_mode::levels>(reader, range, on_interval);
+                             OnInterval&& on_interval, OnRecord&& on_record = OnRecord{}) {
+  return is_gap_mode(range) ? detail::detect_intervals_in<split_mode::gaps>(reader, range,
+                                                                            on_interval, on_record)
+                            : detail::detect_intervals_in<split_mode::levels>(
+                                  reader, range, on_interval, on_record);
 }
 
 }  // namespace cutspot

@@ -27,13 +27,13 @@ bool has_control_character(std::string_view name) {
 }
 
 bool is_option_form(std::string_view arg) {
-  return arg.starts_with("-p") || arg.starts_with("-i") || arg == "-graph" ||
-         find_document_format(arg) != nullptr;
+  return arg.starts_with("-p") || arg.starts_with("-i") || arg.starts_with("-m") ||
+         arg.starts_with("-u") || arg == "-graph" || arg == "-breaks" || is_format_option(arg);
 }
 
 // Why a name without ".evt" cannot be the event file, given the argument before it.
 std::string refusal_for_name(std::string_view name, std::string_view before) {
-  if ((before == "-p" || before == "-i") && !name.empty() &&
+  if ((before == "-p" || before == "-i" || before == "-m" || before == "-u") && !name.empty() &&
       (is_digit(name[0]) || name[0] == '-' || name[0] == '+')) {
     // The number is shown unquoted, as it is typed, but escaped like any name: it may
     // hold anything after its first digit.
@@ -81,24 +81,36 @@ command_line parse_command_line(int argc, const char* const* argv) {
   }
 
   run_settings& s = cl.settings;
+  bool breaks = false;
+  std::string_view format_option;
   int i = 1;
-  // The last argument is never taken for an option.
+  // The last argument is never taken for an option. Words come before the prefixes that
+  // they start with ("-graph" is not -g, "-breaks" not -b).
   for (; argc - i >= 2; ++i) {
     std::string_view arg = argv[i];
-    if (arg.starts_with("-p")) {
+    if (arg == "-graph") {
+      s.show_graph = true;
+    } else if (arg == "-breaks") {
+      breaks = true;
+    } else if (is_format_option(arg)) {
+      format_option = arg;
+    } else if (arg.starts_with("-p")) {
       s.marks.period_seconds = parse_option_number(arg.substr(2));
       if (s.marks.period_seconds == 0) s.marks.period_seconds = BARE_PERIOD_SECONDS;
     } else if (arg.starts_with("-i")) {
       s.marks.ignore_seconds = parse_option_number(arg.substr(2));
-    } else if (arg == "-graph") {
-      s.show_graph = true;
-    } else if (const document_format* format = find_document_format(arg)) {
-      s.format = format;
+    } else if (arg.starts_with("-m")) {
+      s.breaks.shortest_break_seconds = parse_option_number(arg.substr(2));
+    } else if (arg.starts_with("-u")) {
+      s.breaks.spot_grid_seconds = parse_option_number(arg.substr(2));
     } else {
       break;
     }
   }
   if (s.marks.period_seconds < s.marks.ignore_seconds) s.marks.ignore_seconds = 0;
+  // A cutting script is about the programme parts, which only breaks define.
+  if (format_option == "-ffconcat") breaks = true;
+  s.format = find_format(format_option, breaks);
 
   if (i >= argc) {
     cl.refusal = "no event file named";
@@ -120,7 +132,7 @@ command_line parse_command_line(int argc, const char* const* argv) {
     s.show_graph = true;
     ++ignored_from;
   }
-  if (s.show_graph && s.format != &cut_list_format()) {
+  if (s.show_graph && !s.format->option.empty()) {
     cl.refusal = "-graph cannot be combined with " + std::string(s.format->option);
     return cl;
   }
@@ -133,10 +145,26 @@ command_line parse_command_line(int argc, const char* const* argv) {
   return cl;
 }
 
+namespace {
+
+void append_formats(std::string* text, std::span<const output_format> formats) {
+  for (const output_format& format : formats) {
+    *text += "  ";
+    *text += format.option;
+    text->append(12 - std::min<std::size_t>(format.option.size(), 11), ' ');
+    *text += format.summary;
+    *text += '\n';
+  }
+}
+
+}  // namespace
+
 std::string help_text() {
   std::string text(USAGE);
   text +=
       "       cutspot [-p<sec>] [-i<sec>] -svg|-json|-edl|-chapters <evt-file>\n"
+      "       cutspot -breaks [-m<sec>] [-u<sec>] [-graph] <evt-file>\n"
+      "       cutspot -breaks [-m<sec>] [-u<sec>] -svg|-json|-edl|-chapters|-ffconcat <evt-file>\n"
       "       cutspot --help | --version\n"
       "\n"
       "Prints the cut list of a TV recording from its event file (.evt): the candidate\n"
@@ -150,13 +178,17 @@ std::string help_text() {
       "  -graph      print a text graph of the levels first (also right after the name)\n"
       "\n"
       "Documents, printed instead of the cut list (not with -graph):\n";
-  for (const document_format& format : document_options()) {
-    text += "  ";
-    text += format.option;
-    text.append(12 - std::min<std::size_t>(format.option.size(), 11), ' ');
-    text += format.summary;
-    text += '\n';
-  }
+  append_formats(&text, mark_documents());
+  text +=
+      "\n"
+      "Advertising breaks instead of marks (the marks' -p and -i do not apply):\n"
+      "  -breaks     list the breaks: runs of at least two spots, each a whole number\n"
+      "              of grid steps long, louder and steadier than the programme\n"
+      "  -m<sec>     the shortest break (default 30)\n"
+      "  -u<sec>     the spot grid: spots last whole multiples of it (default 5;\n"
+      "              -u0 accepts spots of any length up to 90 s)\n"
+      "With -breaks the documents speak of breaks (-ffconcat implies -breaks):\n";
+  append_formats(&text, break_documents());
   text +=
       "\n"
       "Exit status: 0 the run is complete (the cut list ends with its E line);\n"

@@ -2,6 +2,7 @@
 // "-graph" right after it.
 //
 //   cutspot [-p<sec>] [-i<sec>] [-graph] [-svg|-json|-edl|-chapters] <evt-file> [-graph]
+//   cutspot -breaks [-m<sec>] [-u<sec>] [-graph] [-svg|-json|-edl|-chapters|-ffconcat] <evt-file>
 //
 // Options are read only while at least one more argument follows, so the last argument
 // is always the file name; the first argument that is not an option is the file name too,
@@ -15,8 +16,9 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/breaks.h"
 #include "analysis/marks.h"
-#include "report/document.h"
+#include "app/formats.h"
 
 namespace cutspot {
 
@@ -26,8 +28,9 @@ inline constexpr std::string_view USAGE =
 
 struct run_settings {
   mark_settings marks;  // period_seconds and ignore_seconds.
+  break_settings breaks;
   bool show_graph = false;
-  const document_format* format = &cut_list_format();
+  const output_format* format = &MARK_FORMATS[0];
 };
 
 enum class command { run, usage, help, version };
@@ -44,7 +47,7 @@ struct command_line {
 
 command_line parse_command_line(int argc, const char* const* argv);
 
-// The number after "-p" or "-i": optional white space and sign, then decimal digits up
+// The number after "-p", "-i", "-m" or "-u": optional white space and sign, then decimal digits up
 // to the first non-digit; no digits give 0. Clamped to the signed 32-bit range, then
 // held unsigned, so "-5" gives 4294967291.
 std::uint32_t parse_option_number(std::string_view text);

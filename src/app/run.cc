@@ -3,11 +3,14 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string_view>
 
 #include "analysis/audio_range.h"
+#include "analysis/breaks.h"
 #include "analysis/marks.h"
 #include "app/command_line.h"
+#include "app/formats.h"
 #include "app/mpeg_name.h"
 #include "eventfile/record_reader.h"
 #include "report/document.h"
@@ -56,8 +59,9 @@ void warn_if_nothing_to_judge(const command_line& cl, const recording_scan& scan
 
 class run_passes {
  public:
-  run_passes(const command_line& cl, record_reader* reader, output_buffer* out, byte_sink& err)
-      : cl_(cl), reader_(reader), out_(out), err_(err) {}
+  run_passes(const command_line& cl, record_reader* reader, output_buffer* out, byte_sink& err,
+             const run_options& options)
+      : cl_(cl), reader_(reader), out_(out), err_(err), options_(options) {}
 
   // Returns EXIT_OK or EXIT_FAILED.
   int run() {
@@ -72,19 +76,49 @@ class run_passes {
     }
 
     const std::string mpeg_name = derive_mpeg_name(cl_.file_name);
-    const report_context context{cl_.file_name, mpeg_name, settings.marks, scan};
-    const std::unique_ptr<document_renderer> document = settings.format->make(context, out_);
-    if (settings.format->needs_level_pass && failed(document->level_pass(reader_))) {
+    const output_format& format = *settings.format;
+    const bool with_breaks = (format.consumes & CONSUMES_BREAKS) != 0;
+    // Spots are judged against the whole recording's loudness, known before they come.
+    loudness_profile profile;
+    if (with_breaks && failed(profile_loudness(reader_, scan.range, &profile))) {
       return EXIT_FAILED;
     }
+    const loudness_levels loudness = judge_loudness(profile);
+    // Only a document of breaks may name the recording, and only then is it looked for.
+    const std::string recording =
+        with_breaks ? recording_name(cl_.file_name, options_.file_exists) : std::string();
+    const report_context context{cl_.file_name,   mpeg_name, settings.marks, scan,
+                                 settings.breaks, loudness,  recording,      with_breaks};
+    const std::unique_ptr<document_renderer> document = format.make(context, out_);
+    if ((format.consumes & CONSUMES_LEVELS) != 0 && failed(document->level_pass(reader_))) {
+      return EXIT_FAILED;
+    }
+    const bool feed_intervals = (format.consumes & CONSUMES_INTERVALS) != 0;
+    const auto on_interval = [&](const quiet_interval& interval, const cut_mark* mark) {
+      if (feed_intervals) document->interval(interval, mark);
+      return !out_->failed();
+    };
     document->begin();
-    const pass_status marks =
-        for_each_mark(reader_, scan.range, settings.marks,
-                      [&](const quiet_interval& interval, const cut_mark* mark) {
-                        document->interval(interval, mark);
-                        return !out_->failed();
-                      });
-    if (failed(marks)) return EXIT_FAILED;
+    if (!with_breaks) {
+      if (failed(for_each_mark(reader_, scan.range, settings.marks, on_interval))) {
+        return EXIT_FAILED;
+      }
+    } else {
+      break_finder finder(settings.breaks, scan.range, loudness);
+      const pass_status status = for_each_mark(
+          reader_, scan.range, settings.marks,
+          [&](const quiet_interval& interval, const cut_mark* mark) {
+            if (const std::optional<ad_break> found = finder.add_interval(interval)) {
+              document->add_break(*found);
+            }
+            return on_interval(interval, mark);
+          },
+          [&](const event_record& record, const level_tracker& levels) {
+            finder.add_levels(record, levels.video_level, levels.audio_level);
+          });
+      if (failed(status)) return EXIT_FAILED;
+      if (const std::optional<ad_break> found = finder.finish()) document->add_break(*found);
+    }
     document->end();
     return EXIT_OK;
   }
@@ -111,6 +145,7 @@ class run_passes {
   record_reader* reader_;
   output_buffer* out_;
   byte_sink& err_;
+  const run_options& options_;
 };
 
 int run_command(int argc, const char* const* argv, const source_opener& open, output_buffer* out,
@@ -146,7 +181,7 @@ int run_command(int argc, const char* const* argv, const source_opener& open, ou
       return finish(out, err, EXIT_FAILED);
   }
   record_reader reader(*opened.source, options.block_records);
-  return finish(out, err, run_passes(cl, &reader, out, err).run());
+  return finish(out, err, run_passes(cl, &reader, out, err, options).run());
 }
 
 }  // namespace

@@ -21,9 +21,13 @@ inline constexpr int EXIT_USAGE = 2;   // The usage message was printed.
 // Opens an event file, with the contract of open_event_file.
 using source_opener = std::function<open_result(const std::string& name)>;
 
+// Whether a file of that name exists; the cutting script looks for the recording.
+using existence_check = std::function<bool(const std::string& name)>;
+
 struct run_options {
   // Records per read; tests and the fuzzer make it small to cross block boundaries.
   std::size_t block_records = 8192;
+  existence_check file_exists = file_exists_on_disk;
 };
 
 int run_cutspot(int argc, const char* const* argv, const source_opener& open, byte_sink& out,

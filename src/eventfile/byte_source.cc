@@ -72,4 +72,9 @@ open_result open_event_file(const std::string& name) {
   return result;
 }
 
+bool file_exists_on_disk(const std::string& name) {
+  struct stat st;
+  return stat(name.c_str(), &st) == 0;
+}
+
 }  // namespace cutspot

@@ -83,6 +83,9 @@ struct open_result {
 // different bytes or none. A FIFO is refused at once, without waiting for a writer.
 open_result open_event_file(const std::string& name);
 
+// Whether the name leads to an existing file; nothing is opened.
+bool file_exists_on_disk(const std::string& name);
+
 }  // namespace cutspot
 
 #endif  // CUTSPOT_EVENTFILE_BYTE_SOURCE_H_

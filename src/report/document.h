@@ -1,19 +1,20 @@
 // What a run prints after the optional graph: the cut list, or one of the documents that
-// replace it for other programs. Every format is one row of the table below and one
-// renderer; the command line and the run sequence read the table and nothing else.
+// replace it for other programs, each written by one renderer. The table of formats that
+// the command line and the run sequence read is app/formats.h.
 //
 // A renderer is fed by the detection pass: begin(), then interval() for every
-// quiet-dark interval in order with the mark it gives (if any), then end(). Marks are
+// quiet-dark interval in order with the mark it gives (if any), and with -breaks
+// add_break() for every advertising break as soon as it is final, then end(). Marks are
 // those of the cut list for the same run, by construction. A renderer keeps no more than
-// a fixed amount of memory, whatever the number of marks.
+// a fixed amount of memory, whatever the number of marks and breaks.
 #ifndef CUTSPOT_REPORT_DOCUMENT_H_
 #define CUTSPOT_REPORT_DOCUMENT_H_
 
 #include <memory>
-#include <span>
 #include <string_view>
 
 #include "analysis/audio_range.h"
+#include "analysis/breaks.h"
 #include "analysis/marks.h"
 #include "analysis/quiet_intervals.h"
 #include "eventfile/pass_status.h"
@@ -28,6 +29,11 @@ struct report_context {
   std::string_view mpeg_name;        // The recording it belongs to.
   mark_settings marks;
   const recording_scan& scan;  // The first pass: audio range, record count, time span.
+  break_settings breaks;
+  loudness_levels loudness;  // With -breaks: what spots were judged by.
+  // The recording that a cutting script names, by its file name alone (-ffconcat).
+  std::string_view recording_name = {};
+  bool with_breaks = false;  // The document is about breaks (-breaks).
 };
 
 class document_renderer {
@@ -40,21 +46,16 @@ class document_renderer {
 
   virtual void begin() = 0;
   // An interval of the detection pass, and the mark it gives, or null when it gives none.
-  virtual void interval(const quiet_interval& interval, const cut_mark* mark) = 0;
+  virtual void interval(const quiet_interval& /*interval*/, const cut_mark* /*mark*/) {}
+  // An advertising break, with -breaks only.
+  virtual void add_break(const ad_break& /*found*/) {}
   virtual void end() = 0;
 };
 
 using renderer_factory = std::unique_ptr<document_renderer> (*)(const report_context& context,
                                                                 output_buffer* out);
 
-struct document_format {
-  std::string_view option;  // "-json"; empty for the cut list, printed without an option.
-  bool needs_level_pass;    // The renderer reads the records once before the marks.
-  renderer_factory make;
-  std::string_view summary;  // For the help text.
-};
-
-// The renderers, one per format.
+// The renderers, one per format; the command line's table of formats lives with it.
 std::unique_ptr<document_renderer> make_cut_list(const report_context& context, output_buffer* out);
 std::unique_ptr<document_renderer> make_svg_picture(const report_context& context,
                                                     output_buffer* out);
@@ -64,32 +65,17 @@ std::unique_ptr<document_renderer> make_edl_document(const report_context& conte
                                                      output_buffer* out);
 std::unique_ptr<document_renderer> make_chapters_document(const report_context& context,
                                                           output_buffer* out);
-
-// The cut list first, then the documents in the order the help lists them.
-inline constexpr document_format DOCUMENT_FORMATS[] = {
-    {"", false, make_cut_list, "the cut list"},
-    {"-svg", true, make_svg_picture, "an SVG picture of the levels and the marks"},
-    {"-json", false, make_json_document, "the marks and the run's figures as JSON"},
-    {"-edl", false, make_edl_document, "an edit decision list of scene markers (Kodi)"},
-    {"-chapters", false, make_chapters_document, "chapters in ffmpeg's metadata format"},
-};
-
-inline const document_format& cut_list_format() {
-  return DOCUMENT_FORMATS[0];
-}
-
-// The documents that an option asks for, without the cut list.
-inline std::span<const document_format> document_options() {
-  return std::span(DOCUMENT_FORMATS).subspan(1);
-}
-
-// The format an option names, or null.
-inline const document_format* find_document_format(std::string_view option) {
-  for (const document_format& format : document_options()) {
-    if (format.option == option) return &format;
-  }
-  return nullptr;
-}
+// The same documents about advertising breaks, and the cutting script.
+std::unique_ptr<document_renderer> make_break_list(const report_context& context,
+                                                   output_buffer* out);
+std::unique_ptr<document_renderer> make_break_json(const report_context& context,
+                                                   output_buffer* out);
+std::unique_ptr<document_renderer> make_break_edl(const report_context& context,
+                                                  output_buffer* out);
+std::unique_ptr<document_renderer> make_break_chapters(const report_context& context,
+                                                       output_buffer* out);
+std::unique_ptr<document_renderer> make_ffconcat_document(const report_context& context,
+                                                          output_buffer* out);
 
 }  // namespace cutspot
 

@@ -2,24 +2,11 @@
 // both the mark in seconds with three decimals, truncated to the millisecond as the cut
 // list's times are:
 //   101.000<TAB>101.000<TAB>2
-#include "eventfile/time_units.h"
 #include "report/document.h"
 #include "report/text_writer.h"
 
 namespace cutspot {
 namespace {
-
-// ns as seconds with exactly three decimals, truncated toward zero: 101000000000 gives
-// "101.000".
-void write_seconds(text_writer& w, std::int64_t ns) {
-  const std::int64_t ms = ns / NS_PER_MS;
-  if (ms < 0) w << '-';
-  const std::uint64_t magnitude =
-      ms < 0 ? 0 - static_cast<std::uint64_t>(ms) : static_cast<std::uint64_t>(ms);
-  w << magnitude / 1000 << '.';
-  char* p = w.buffer()->reserve(3);
-  w.buffer()->commit(write_decimal(p, magnitude % 1000, 3));
-}
 
 class edl_document final : public document_renderer {
  public:

@@ -174,12 +174,21 @@ class svg_picture final : public document_renderer {
     marks_.push_back({x, *mark, *mark, 1, mark->kind == 'D'});
   }
 
+  void add_break(const ad_break& found) override {
+    breaks_.add(time_x(*levels_, found.start_ns), time_x(*levels_, found.end_ns));
+  }
+
   // Everything is drawn at the end: the levels and marks are known only then.
   void end() override {
     print_heading();
     w_ << "<g class=\"quiet\">\n";
     quiet_.print(w_);
     w_ << "</g>\n";
+    if (context_.with_breaks) {
+      w_ << "<g class=\"break\">\n";
+      breaks_.print(w_);
+      w_ << "</g>\n";
+    }
     print_time_axis();
 
     auto columns = std::make_unique<plot_columns>();
@@ -237,6 +246,11 @@ class svg_picture final : public document_renderer {
        << "<g class=\"D\"><line x1=\"640\" y1=\"-11\" x2=\"640\" y2=\"2\"/><text x=\"646\">D "
           "mark</text></g>\n"
        << "</g>\n";
+    if (context_.with_breaks) {
+      w_ << "<style>\n.break{fill:#d4213d;fill-opacity:.16}\n</style>\n"
+         << "<g transform=\"translate(1420 40)\"><rect class=\"break\" y=\"-10\" width=\"16\" "
+            "height=\"11\"/><text x=\"20\">advertising break</text></g>\n";
+    }
   }
 
   // Grid lines, ticks and labels of the time axis.
@@ -327,6 +341,7 @@ class svg_picture final : public document_renderer {
   text_writer w_;
   std::unique_ptr<level_envelope> levels_;
   band_list quiet_;
+  band_list breaks_;
   std::vector<mark_group> marks_;
 };
 

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <type_traits>
 
+#include "eventfile/time_units.h"
 #include "report/output_buffer.h"
 #include "report/text_builders.h"
 
@@ -46,6 +47,18 @@ class text_writer {
  private:
   output_buffer* out_;
 };
+
+// ns as seconds with exactly three decimals, truncated toward zero like the cut list's
+// times: 101000000000 gives "101.000".
+inline void write_seconds(text_writer& w, std::int64_t ns) {
+  const std::int64_t ms = ns / NS_PER_MS;
+  if (ms < 0) w << '-';
+  const std::uint64_t magnitude =
+      ms < 0 ? 0 - static_cast<std::uint64_t>(ms) : static_cast<std::uint64_t>(ms);
+  w << magnitude / 1000 << '.';
+  char* p = w.buffer()->reserve(3);
+  w.buffer()->commit(write_decimal(p, magnitude % 1000, 3));
+}
 
 }  // namespace cutspot
 

@@ -1,0 +1,240 @@
+#include "analysis/breaks.h"
+
+#include <algorithm>
+
+#include "analysis/marks.h"
+#include "eventfile/event_record.h"
+#include "eventfile/time_diff.h"
+
+namespace cutspot {
+namespace {
+
+// Levels above this add no information and would only let one damaged record dominate
+// a stretch's mean.
+constexpr std::uint32_t LEVEL_CLAMP = 2 * AUDIO_FULL_SCALE;
+// A spot is not much quieter than the recording's usual level (the median of all its
+// audio): on the probe's scale 500 is 3 dB.
+constexpr std::uint32_t LOUD_MARGIN = 500;
+// Pauses: 100 ms whose sound lies this far below the usual level (12 dB on the probe's
+// scale). Speech has them every few seconds; a spot's steady sound has next to none.
+constexpr std::uint32_t PAUSE_DROP = 2000;
+constexpr std::uint32_t MAX_QUIET_PERMILLE = 50;
+
+}  // namespace
+
+std::optional<std::int64_t> grid_fit(std::int64_t length_ns, std::int64_t grid_ns) {
+  if (length_ns <= 0 || length_ns > MAX_SPOT_NS + SPOT_LATE_NS) return std::nullopt;
+  if (grid_ns <= 0) return length_ns <= MAX_SPOT_NS ? std::optional<std::int64_t>(0) : std::nullopt;
+  // The nearest step that the stretch may be early for; late ones round down to theirs.
+  const std::int64_t steps = (length_ns + SPOT_EARLY_NS) / grid_ns;
+  if (steps == 0 || steps * grid_ns > MAX_SPOT_NS) return std::nullopt;
+  const std::int64_t fit = length_ns - steps * grid_ns;
+  if (fit < -SPOT_EARLY_NS || fit > SPOT_LATE_NS) return std::nullopt;
+  return fit;
+}
+
+std::uint32_t loudness_profile::percentile(std::uint32_t permille) const {
+  if (total == 0) return 0;
+  const std::uint64_t wanted = total * permille / 1000;
+  std::uint64_t below = 0;
+  for (std::size_t i = 0; i < BINS; ++i) {
+    below += counts[i];
+    if (below > wanted) return static_cast<std::uint32_t>(i) * BIN;
+  }
+  return static_cast<std::uint32_t>(BINS - 1) * BIN;
+}
+
+pass_status profile_loudness(record_reader* reader, const audio_range& range,
+                             loudness_profile* profile) {
+  *profile = loudness_profile{};
+  return for_each_block(reader, [&](record_block block) {
+    event_record record;
+    while (read_event_record(&block, &record)) {
+      if (record.type == RECORD_AUDIO) profile->add(range.audio_scale * record.value);
+    }
+    return true;
+  });
+}
+
+loudness_levels judge_loudness(const loudness_profile& profile) {
+  loudness_levels levels;
+  levels.usual = profile.percentile(500);
+  levels.pause = levels.usual > PAUSE_DROP ? levels.usual - PAUSE_DROP : 0;
+  return levels;
+}
+
+break_finder::break_finder(const break_settings& settings, const audio_range& range,
+                           const loudness_levels& loudness)
+    : settings_(settings), silence_threshold_(range.silence_threshold), loudness_(loudness) {}
+
+void break_finder::add_levels(const event_record& record, std::uint32_t video_level,
+                              std::uint32_t audio_level) {
+  const std::int64_t now = record.timestamp_ns;
+  // Times before the start or going back cannot be placed in the stretches.
+  if (now < 0 || now < last_ns_) return;
+  if (first_ns_ < 0) first_ns_ = now;
+  last_ns_ = now;
+  // The same judgement as the detection pass's: dark and quiet, or not.
+  const bool dark_and_quiet = video_level <= DARK_MAX && audio_level < silence_threshold_;
+  quiet_run* latest = run_count_ == 0 ? nullptr : &runs_[(run_count_ - 1) % RUNS];
+  const bool open = latest != nullptr && latest->end_ns < 0;
+  if (dark_and_quiet && !open) {
+    runs_[run_count_++ % RUNS] = quiet_run{now, -1};
+  } else if (!dark_and_quiet && open) {
+    latest->end_ns = now;
+  }
+  const std::int64_t number = now / SLOT_NS;
+  slot& s = ring_[static_cast<std::size_t>(number) % RING_SLOTS];
+  if (s.number != number) s = slot{number};
+  if (record.type == RECORD_AUDIO) {
+    const std::uint32_t level = std::min(audio_level, LEVEL_CLAMP);
+    ++s.audio_records;
+    s.audio_sum += level;
+    s.audio_min = std::min(s.audio_min, level);
+  } else if (record.type == RECORD_VIDEO) {
+    ++s.video_records;
+    s.video_sum += video_level;
+    s.video_min = std::min(s.video_min, video_level);
+  }
+}
+
+std::optional<level_summary> break_finder::summarise(std::int64_t from_ns,
+                                                     std::int64_t to_ns) const {
+  if (from_ns < 0 || to_ns < from_ns || last_ns_ < 0) return std::nullopt;
+  // The slots wholly inside the stretch: its edge slots hold separator records.
+  const std::int64_t first = from_ns / SLOT_NS + 1;
+  const std::int64_t last = to_ns / SLOT_NS - 1;
+  const std::int64_t newest = last_ns_ / SLOT_NS;
+  if (newest - first >= static_cast<std::int64_t>(RING_SLOTS)) return std::nullopt;
+  level_summary sum;
+  for (std::int64_t n = first; n <= last; ++n) {
+    const slot& s = ring_[static_cast<std::size_t>(n) % RING_SLOTS];
+    if (s.number != n) continue;
+    sum.video_records += s.video_records;
+    sum.video_sum += s.video_sum;
+    sum.video_min = std::min(sum.video_min, s.video_min);
+    if (s.audio_records == 0) continue;
+    sum.audio_records += s.audio_records;
+    sum.audio_sum += s.audio_sum;
+    sum.audio_min = std::min(sum.audio_min, s.audio_min);
+    ++sum.slots;
+    sum.quiet_slots += s.audio_sum / s.audio_records < loudness_.pause;
+  }
+  return sum;
+}
+
+bool break_finder::steady_and_loud(const level_summary& levels) const {
+  if (levels.slots == 0) return false;
+  const bool loud = levels.audio_mean() + LOUD_MARGIN >= loudness_.usual;
+  const bool steady =
+      std::uint64_t{levels.quiet_slots} * 1000 <= std::uint64_t{levels.slots} * MAX_QUIET_PERMILLE;
+  return loud && steady;
+}
+
+void break_finder::note_separator(std::int64_t middle_ns) {
+  if (chain_.separators < LISTED_SEPARATORS) chain_.separator_ns[chain_.separators] = middle_ns;
+  ++chain_.separators;
+  chain_.end_ns = middle_ns;
+}
+
+void break_finder::extend(std::int64_t fit_ns, const level_summary& levels) {
+  ++chain_.spots;
+  if (fit_ns < 0 ? -fit_ns > std::max(chain_.worst_fit_ns, -chain_.worst_fit_ns)
+                 : fit_ns > std::max(chain_.worst_fit_ns, -chain_.worst_fit_ns)) {
+    chain_.worst_fit_ns = fit_ns;
+  }
+  chain_levels_.audio_records += levels.audio_records;
+  chain_levels_.audio_sum += levels.audio_sum;
+  chain_levels_.video_records += levels.video_records;
+  chain_levels_.video_sum += levels.video_sum;
+  chain_levels_.slots += levels.slots;
+  chain_levels_.quiet_slots += levels.quiet_slots;
+}
+
+std::optional<ad_break> break_finder::close_chain() {
+  std::optional<ad_break> done;
+  const std::uint64_t shortest_ns =
+      std::uint64_t{settings_.shortest_break_seconds} * static_cast<std::uint64_t>(NS_PER_SECOND);
+  if (chain_.spots >= MIN_SPOTS && chain_.end_ns >= chain_.start_ns &&
+      !diff_below(chain_.end_ns, chain_.start_ns, shortest_ns)) {
+    chain_.audio_mean = chain_levels_.audio_mean();
+    chain_.video_mean = chain_levels_.video_mean();
+    chain_.quiet_permille =
+        chain_levels_.slots == 0
+            ? 0
+            : static_cast<std::uint32_t>(std::uint64_t{chain_levels_.quiet_slots} * 1000 /
+                                         chain_levels_.slots);
+    done = chain_;
+  }
+  chain_ = ad_break{};
+  chain_levels_ = level_summary{};
+  return done;
+}
+
+std::int64_t break_finder::separator_end(const quiet_interval& interval) const {
+  for (std::size_t i = 0; i < std::min(run_count_, RUNS); ++i) {
+    const quiet_run& run = runs_[(run_count_ - 1 - i) % RUNS];
+    if (run.start_ns == interval.start_ns) {
+      return run.end_ns >= 0 ? std::min(run.end_ns, interval.end_ns) : interval.end_ns;
+    }
+    if (run.start_ns < interval.start_ns) break;
+  }
+  return interval.end_ns;
+}
+
+std::optional<ad_break> break_finder::add_interval(const quiet_interval& real) {
+  quiet_interval interval = real;
+  interval.end_ns = separator_end(real);
+  const std::int64_t middle = midpoint_ns(interval.start_ns, interval.end_ns);
+  std::optional<ad_break> done;
+  const std::int64_t grid_ns = std::int64_t{settings_.spot_grid_seconds} * NS_PER_SECOND;
+  if (have_separator_) {
+    const std::optional<std::int64_t> fit =
+        interval.start_ns >= separator_end_ns_
+            ? grid_fit(interval.start_ns - separator_end_ns_, grid_ns)
+            : std::nullopt;
+    const std::optional<level_summary> levels =
+        fit ? summarise(separator_end_ns_, interval.start_ns) : std::nullopt;
+    if (levels && steady_and_loud(*levels)) {
+      if (chain_.spots == 0) {
+        chain_.start_ns = separator_middle_ns_;
+        note_separator(separator_middle_ns_);
+      }
+      extend(*fit, *levels);
+      note_separator(middle);
+    } else {
+      done = close_chain();
+    }
+  } else if (first_ns_ >= 0 && interval.start_ns >= first_ns_ &&
+             !diff_exceeds(interval.start_ns, first_ns_, MAX_SPOT_NS)) {
+    // The recording may start inside a spot: a steady, loud stretch before the first
+    // separator, no longer than a spot, begins a break at the recording's start.
+    const std::optional<level_summary> levels = summarise(first_ns_, interval.start_ns);
+    if (levels && steady_and_loud(*levels)) {
+      chain_.start_ns = 0;
+      chain_.from_recording_start = true;
+      extend(0, *levels);
+      note_separator(middle);
+    }
+  }
+  have_separator_ = true;
+  separator_end_ns_ = interval.end_ns;
+  separator_middle_ns_ = middle;
+  return done;
+}
+
+std::optional<ad_break> break_finder::finish() {
+  // The recording may end inside a spot, as it may start in one.
+  if (chain_.spots > 0 && separator_end_ns_ <= last_ns_ &&
+      !diff_exceeds(last_ns_, separator_end_ns_, MAX_SPOT_NS)) {
+    const std::optional<level_summary> levels = summarise(separator_end_ns_, last_ns_);
+    if (levels && steady_and_loud(*levels)) {
+      extend(0, *levels);
+      chain_.end_ns = last_ns_;
+      chain_.to_recording_end = true;
+    }
+  }
+  return close_chain();
+}
+
+}  // namespace cutspot

@@ -1,0 +1,297 @@
+// Advertising breaks: the grid a spot must fit, and whole runs with -breaks over
+// broadcasts built here segment by segment, as the probe would measure them: audio every
+// 20 ms, a picture every 40 ms.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "analysis/breaks.h"
+#include "event_file_writer.h"
+#include "in_memory_run.h"
+
+namespace cutspot {
+namespace {
+
+using namespace testing;
+
+TEST(Breaks, GridFit) {
+  struct row {
+    std::int64_t length_ns;
+    std::int64_t grid_ns;
+    std::optional<std::int64_t> fit;
+  };
+  const std::int64_t G = 5 * SEC;
+  const row rows[] = {
+      {10 * SEC, G, 0},
+      {10 * SEC + 600 * MS, G, 600 * MS},  // A separator that was not found, at most.
+      {10 * SEC + 601 * MS, G, std::nullopt},
+      {9 * SEC + 700 * MS, G, -300 * MS},  // A frame or so early.
+      {9 * SEC + 699 * MS, G, std::nullopt},
+      {4 * SEC + 700 * MS, G, -300 * MS},  // One step, early.
+      {4 * SEC + 699 * MS, G, std::nullopt},
+      {90 * SEC, G, 0},
+      {90 * SEC + 600 * MS, G, 600 * MS},
+      {90 * SEC + 601 * MS, G, std::nullopt},  // Longer than any spot.
+      {95 * SEC, G, std::nullopt},
+      {0, G, std::nullopt},
+      {-10 * SEC, G, std::nullopt},
+      {INT64_MAX, G, std::nullopt},
+      {37 * SEC, 0, 0},  // Without a grid every length up to 90 s fits.
+      {91 * SEC, 0, std::nullopt},
+      {21 * SEC, 7 * SEC, 0},
+  };
+  for (const row& r : rows) {
+    EXPECT_EQ(grid_fit(r.length_ns, r.grid_ns), r.fit) << r.length_ns << " on " << r.grid_ns;
+  }
+}
+
+TEST(Breaks, LoudnessPercentiles) {
+  loudness_profile profile;
+  for (int i = 0; i < 60; ++i) profile.add(6400);
+  for (int i = 0; i < 40; ++i) profile.add(8000);
+  EXPECT_EQ(profile.percentile(500), 6400u);
+  EXPECT_EQ(profile.percentile(600), 8000u);
+  EXPECT_EQ(judge_loudness(profile).pause, 4400u);
+  profile.add(0xFFFFFFFF);  // Damaged values land in the top bin.
+  EXPECT_EQ(profile.percentile(1000), 10000u);
+  EXPECT_EQ(judge_loudness(loudness_profile{}).usual, 0u);
+}
+
+// One stretch of a made-up broadcast.
+enum class look { programme, speech_pause, spot, black, dark_loud };
+struct segment {
+  look kind;
+  std::int64_t ns;
+};
+
+// Raw audio values (the loudest is 4000, so levels are scaled by 2 and the silence
+// threshold is 800): speech at 3200 with a pause at 2000 of 400 ms every 3 s, spots
+// steady at 4000, separators silent. Pictures: programme 120, spots 150, black 16.
+std::string broadcast(const std::vector<segment>& segments) {
+  std::vector<event_record> records;
+  std::int64_t at = 0;
+  for (const segment& s : segments) {
+    const std::int64_t end = at + s.ns;
+    for (std::int64_t t = at; t < end; t += 20 * MS) {
+      std::uint32_t value = 0;
+      unsigned char picture = 16;
+      switch (s.kind) {
+        case look::programme:
+          value = (t / MS) % 3000 < 400 ? 2000 : 3200;
+          picture = 120;
+          break;
+        case look::speech_pause:
+          value = 2000;
+          picture = 120;
+          break;
+        case look::spot:
+          value = 4000;
+          picture = 150;
+          break;
+        case look::black:
+          break;
+        case look::dark_loud:
+          value = 3200;
+          break;
+      }
+      records.push_back(audio(t, value));
+      if ((t / (20 * MS)) % 2 == 1) records.push_back(video(t, picture));
+    }
+    at = end;
+  }
+  return event_file(records);
+}
+
+std::vector<segment> block(std::vector<int> spot_seconds) {
+  std::vector<segment> out = {{look::black, 600 * MS}};
+  for (std::size_t i = 0; i < spot_seconds.size(); ++i) {
+    out.push_back({look::spot, spot_seconds[i] * SEC});
+    out.push_back({look::black, i + 1 < spot_seconds.size() ? 200 * MS : 800 * MS});
+  }
+  return out;
+}
+
+std::vector<segment> join(std::initializer_list<std::vector<segment>> parts) {
+  std::vector<segment> out;
+  for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+std::vector<segment> programme(int seconds) {
+  return {{look::programme, seconds * SEC}};
+}
+
+std::string breaks_of(const std::string& file, std::vector<std::string> options = {}) {
+  options.insert(options.begin(), "-breaks");
+  options.push_back("show.evt");
+  const run_result r = run_in_memory(options, {{"show.evt", file}}, 8192);
+  EXPECT_EQ(r.status, 0) << r.err;
+  return r.out;
+}
+
+// The block from 100 s: a 0.6 s boundary, spots of 30, 20 and 15 s with 0.2 s between
+// them, a 0.8 s boundary. The break runs from the middle of the first boundary to the
+// middle of the last, each to within a record of the truth (100.300 and 166.400): the
+// first black picture comes 20 ms into the boundary.
+const std::vector<segment> ONE_BLOCK = join({programme(100), block({30, 20, 15}), programme(60)});
+
+TEST(Breaks, OneBlockBetweenTheMiddlesOfItsBoundaries) {
+  EXPECT_EQ(breaks_of(broadcast(ONE_BLOCK)), "Fshow.mpg\nB001:40.310 002:46.410\nE\n");
+}
+
+TEST(Breaks, WhatStartsJoinsOrEndsABreak) {
+  struct row {
+    const char* what;
+    std::vector<segment> segments;
+    std::vector<std::string> options;
+    std::string breaks;  // The B lines.
+  };
+  const row rows[] = {
+      {"no block", programme(300), {}, ""},
+      {"a fade to black with a silent dip, 25 s on the grid before the block: speech is "
+       "not a spot",
+       join({programme(74),
+             {{look::black, 500 * MS}},
+             programme(25),
+             block({30, 20, 15}),
+             programme(60)}),
+       {},
+       "B001:39.800 002:45.900\n"},
+      {"the same dip in a steady quiet stretch: too quiet for a spot",
+       join({programme(74),
+             {{look::black, 500 * MS}},
+             {{look::speech_pause, 25 * SEC}},
+             block({30, 20, 15}),
+             programme(60)}),
+       {},
+       "B001:39.800 002:45.900\n"},
+      {"dark and loud: no separator at all",
+       join({programme(60), {{look::dark_loud, 10 * SEC}}, programme(60)}),
+       {},
+       ""},
+      {"two spots of 10 s are shorter than the shortest break",
+       join({programme(100), block({10, 10}), programme(60)}),
+       {},
+       ""},
+      {"unless it is shorter",
+       join({programme(100), block({10, 10}), programme(60)}),
+       {"-m20"},
+       "B001:40.310 002:01.210\n"},
+      {"one spot is no break", join({programme(100), block({40}), programme(60)}), {}, ""},
+      {"spots off a 7 s grid", ONE_BLOCK, {"-u7"}, ""},
+      {"without a grid", ONE_BLOCK, {"-u0"}, "B001:40.310 002:46.410\n"},
+      {"the recording starts inside a spot",
+       join({{{look::spot, 12 * SEC},
+              {look::black, 200 * MS},
+              {look::spot, 20 * SEC},
+              {look::black, 200 * MS},
+              {look::spot, 15 * SEC},
+              {look::black, 800 * MS}},
+             programme(60)}),
+       {},
+       "B000:00.000 000:47.810\n"},
+      {"the recording ends inside a spot",
+       join({programme(100),
+             {{look::black, 600 * MS},
+              {look::spot, 30 * SEC},
+              {look::black, 200 * MS},
+              {look::spot, 12 * SEC}}}),
+       {},
+       "B001:40.310 002:22.780\n"},
+      {"two blocks",
+       join({programme(100), block({30, 20, 15}), programme(200), block({20, 20})}),
+       {},
+       "B001:40.310 002:46.410\nB006:07.110 006:48.000\n"},
+  };
+  for (const row& r : rows) {
+    EXPECT_EQ(breaks_of(broadcast(r.segments), r.options), "Fshow.mpg\n" + r.breaks + "E\n")
+        << r.what;
+  }
+}
+
+TEST(Breaks, ASeparatorThatWasNotSilentJoinsTwoSpotsOnTheGrid) {
+  // Between the 30 s and the 20 s spot the picture goes black but the sound goes on.
+  const std::vector<segment> segments = join({programme(100),
+                                              {{look::black, 600 * MS},
+                                               {look::spot, 30 * SEC},
+                                               {look::dark_loud, 200 * MS},
+                                               {look::spot, 20 * SEC},
+                                               {look::black, 200 * MS},
+                                               {look::spot, 15 * SEC},
+                                               {look::black, 800 * MS}},
+                                              programme(60)});
+  EXPECT_EQ(breaks_of(broadcast(segments)), "Fshow.mpg\nB001:40.310 002:46.410\nE\n");
+}
+
+TEST(Breaks, Documents) {
+  const std::map<std::string, std::string> files = {{"rec/show.evt", broadcast(ONE_BLOCK)},
+                                                    {"rec/show.ts", ""}};
+  struct row {
+    std::vector<std::string> options;
+    std::string out;
+  };
+  const row rows[] = {
+      {{"-breaks", "-edl"}, "100.310\t166.410\t3\n"},
+      {{"-breaks", "-chapters"},
+       ";FFMETADATA1\n"
+       "[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=100310\ntitle=Programme 1\n"
+       "[CHAPTER]\nTIMEBASE=1/1000\nSTART=100310\nEND=166410\ntitle=Advertising 1\n"
+       "[CHAPTER]\nTIMEBASE=1/1000\nSTART=166410\nEND=226780\ntitle=Programme 2\n"},
+      {{"-ffconcat"},
+       "ffconcat version 1.0\nfile 'show.ts'\noutpoint 100.310\nfile 'show.ts'\ninpoint "
+       "166.410\n"},
+      {{"-breaks", "-ffconcat"},
+       "ffconcat version 1.0\nfile 'show.ts'\noutpoint 100.310\nfile 'show.ts'\ninpoint "
+       "166.410\n"},
+      {{"-breaks", "-json"},
+       "{\"file\": \"rec/show.mpg\", \"event_file\": \"rec/show.evt\", "
+       "\"shortest_break_seconds\": 30, \"spot_grid_seconds\": 5, \"usual_audio_level\": 6400, "
+       "\"pause_audio_level\": 4400, \"parts\": [{\"kind\": \"programme\", \"number\": 1, "
+       "\"start_ns\": 0, \"end_ns\": 100310000000, \"start\": \"000:00.000\", \"end\": "
+       "\"001:40.310\"}, {\"kind\": \"advertising\", \"number\": 1, \"start_ns\": 100310000000, "
+       "\"end_ns\": 166410000000, \"start\": \"001:40.310\", \"end\": \"002:46.410\", "
+       "\"from_recording_start\": false, \"to_recording_end\": false, \"spots\": 3, "
+       "\"separator_count\": 4, \"separators_ns\": [100310000000, 130710000000, "
+       "150910000000, 166410000000], \"evidence\": {\"worst_grid_fit_ms\": 20, "
+       "\"audio_mean\": 8000, \"video_mean\": 150, \"pause_permille\": 0}}, {\"kind\": "
+       "\"programme\", \"number\": 2, \"start_ns\": 166410000000, \"end_ns\": 226780000000, "
+       "\"start\": \"002:46.410\", \"end\": \"003:46.780\"}], \"programme_parts\": 2, "
+       "\"breaks\": 1}\n"},
+  };
+  for (const row& r : rows) {
+    std::vector<std::string> args = r.options;
+    args.push_back("rec/show.evt");
+    const run_result result = run_in_memory(args, files);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, r.out) << r.options.back();
+  }
+}
+
+TEST(Breaks, TheCuttingScriptNamesTheRecordingThatExists) {
+  struct row {
+    std::vector<std::string> present;
+    std::string named;
+  };
+  const row rows[] = {
+      {{}, "it's.mpg"},
+      {{"it's.mkv"}, "it's.mkv"},
+      {{"it's.mp4", "it's.mkv"}, "it's.mkv"},
+      {{"it's.m2ts", "it's.ts"}, "it's.ts"},
+  };
+  for (const row& r : rows) {
+    std::map<std::string, std::string> files = {{"it's.evt", broadcast(programme(5))}};
+    for (const std::string& name : r.present) files[name] = "";
+    const run_result result = run_in_memory({"-ffconcat", "it's.evt"}, files);
+    // A quote in the name ends the quoted text, adds an escaped one and opens another.
+    std::string quoted = r.named;
+    quoted.replace(quoted.find('\''), 1, "'\\''");
+    EXPECT_EQ(result.out, "ffconcat version 1.0\nfile '" + quoted + "'\n") << r.named;
+  }
+}
+
+}  // namespace
+}  // namespace cutspot
