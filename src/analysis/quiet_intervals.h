@@ -188,10 +188,10 @@ struct ignore_records {
 template <typename OnInterval, typename OnRecord = ignore_records>
 pass_status detect_intervals(record_reader* reader, const audio_range& range,
                              OnInterval&& on_interval, OnRecord&& on_record = OnRecord{}) {
-  return is_gap_mode(range) ? detail::detect_intervals_in<split_mode::gaps>(reader, range,
-                                                                            on_interval, on_record)
-                            : detail::detect_intervals_in<split_mode::levels>(
-                                  reader, range, on_interval, on_record);
+  return is_gap_mode(range)
+             ? detail::detect_intervals_in<split_mode::gaps>(reader, range, on_interval, on_record)
+             : detail::detect_intervals_in<split_mode::levels>(reader, range, on_interval,
+                                                               on_record);
 }
 
 }  // namespace cutspot
