@@ -155,7 +155,7 @@ std::optional<ad_break> break_finder::close_chain() {
   std::optional<ad_break> done;
   const std::uint64_t shortest_ns =
       std::uint64_t{settings_.shortest_break_seconds} * static_cast<std::uint64_t>(NS_PER_SECOND);
-  if (chain_.spots >= MIN_SPOTS && chain_.end_ns >= chain_.start_ns &&
+  if (chain_.spots > 0 && chain_.end_ns >= chain_.start_ns &&
       !diff_below(chain_.end_ns, chain_.start_ns, shortest_ns)) {
     chain_.audio_mean = chain_levels_.audio_mean();
     chain_.video_mean = chain_levels_.video_mean();
@@ -189,10 +189,15 @@ std::optional<ad_break> break_finder::add_interval(const quiet_interval& real) {
   std::optional<ad_break> done;
   const std::int64_t grid_ns = std::int64_t{settings_.spot_grid_seconds} * NS_PER_SECOND;
   if (have_separator_) {
-    const std::optional<std::int64_t> fit =
+    // Broadcasters time a spot either by its own pictures, from the end of one
+    // separator to the start of the next, or from separator to separator: either fits.
+    std::optional<std::int64_t> fit =
         interval.start_ns >= separator_end_ns_
             ? grid_fit(interval.start_ns - separator_end_ns_, grid_ns)
             : std::nullopt;
+    if (!fit && middle >= separator_middle_ns_) {
+      fit = grid_fit(middle - separator_middle_ns_, grid_ns);
+    }
     const std::optional<level_summary> levels =
         fit ? summarise(separator_end_ns_, interval.start_ns) : std::nullopt;
     if (levels && steady_and_loud(*levels)) {

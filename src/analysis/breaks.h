@@ -8,8 +8,9 @@
 // longer by the separator's length, so a stretch may run up to SPOT_LATE_NS past its
 // step. Spots are also louder and steadier than the programme around them. A stretch is
 // a spot when it fits the grid, lasts no more than MAX_SPOT_NS and its sound is steady
-// and not quieter than the recording's usual level; a break is a run of at least
-// MIN_SPOTS spots lasting at least the shortest break. It runs from the middle of the
+// and not quieter than the recording's usual level; a break is a run of spots lasting
+// at least the shortest break. A single stretch may be a break: where the separators
+// between spots were not found, several spots make one stretch on the grid. It runs from the middle of the
 // separator before its first spot to the middle of the one after its last, or from the
 // recording's start or to its end when the recording starts or ends inside it.
 //
@@ -48,7 +49,6 @@ inline constexpr std::int64_t SPOT_EARLY_NS = 300 * NS_PER_MS;
 // ...or this much after it (a separator that was not found lies inside it).
 inline constexpr std::int64_t SPOT_LATE_NS = 600 * NS_PER_MS;
 inline constexpr std::int64_t MAX_SPOT_NS = 90 * NS_PER_SECOND;
-inline constexpr std::uint32_t MIN_SPOTS = 2;
 
 // The levels of a stretch of the recording.
 struct level_summary {
