@@ -1,6 +1,7 @@
 #include "analysis/breaks.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "analysis/marks.h"
 #include "eventfile/event_record.h"
@@ -19,6 +20,10 @@ constexpr std::uint32_t LOUD_MARGIN = 500;
 // scale). Speech has them every few seconds; a spot's steady sound has next to none.
 constexpr std::uint32_t PAUSE_DROP = 2000;
 constexpr std::uint32_t MAX_QUIET_PERMILLE = 50;
+// Stretches at the ends of a run this far below its median are programme (6 dB).
+constexpr std::uint32_t TRIM_DROP = 1000;
+// A break of one stretch must be this much louder than the usual level (6 dB).
+constexpr std::uint32_t LONE_MARGIN = 1000;
 
 }  // namespace
 
@@ -131,44 +136,72 @@ bool break_finder::steady_and_loud(const level_summary& levels) const {
   return loud && steady;
 }
 
-void break_finder::note_separator(std::int64_t middle_ns) {
-  if (chain_.separators < LISTED_SEPARATORS) chain_.separator_ns[chain_.separators] = middle_ns;
-  ++chain_.separators;
-  chain_.end_ns = middle_ns;
-}
-
-void break_finder::extend(std::int64_t fit_ns, const level_summary& levels) {
-  ++chain_.spots;
-  if (fit_ns < 0 ? -fit_ns > std::max(chain_.worst_fit_ns, -chain_.worst_fit_ns)
-                 : fit_ns > std::max(chain_.worst_fit_ns, -chain_.worst_fit_ns)) {
-    chain_.worst_fit_ns = fit_ns;
-  }
-  chain_levels_.audio_records += levels.audio_records;
-  chain_levels_.audio_sum += levels.audio_sum;
-  chain_levels_.video_records += levels.video_records;
-  chain_levels_.video_sum += levels.video_sum;
-  chain_levels_.slots += levels.slots;
-  chain_levels_.quiet_slots += levels.quiet_slots;
+std::optional<ad_break> break_finder::add_spot(const spot& found) {
+  std::optional<ad_break> done;
+  if (chain_size_ == MAX_SPOTS) done = close_chain();
+  chain_[chain_size_++] = found;
+  return done;
 }
 
 std::optional<ad_break> break_finder::close_chain() {
-  std::optional<ad_break> done;
+  const std::size_t n = std::exchange(chain_size_, 0);
+  if (n == 0) return std::nullopt;
+  // Where a fade or a scene change in the programme lies on the grid next to a block,
+  // the programme's stretch joins the spots; it is much quieter than they are, and is
+  // trimmed off the ends.
+  std::array<std::uint32_t, MAX_SPOTS> means;
+  for (std::size_t i = 0; i < n; ++i) means[i] = chain_[i].levels.audio_mean();
+  std::nth_element(means.begin(), means.begin() + static_cast<std::ptrdiff_t>(n / 2),
+                   means.begin() + static_cast<std::ptrdiff_t>(n));
+  const std::uint32_t median = means[n / 2];
+  const auto quieter = [&](const spot& s) { return s.levels.audio_mean() + TRIM_DROP < median; };
+  std::size_t lo = 0;
+  std::size_t hi = n;
+  while (lo < hi && quieter(chain_[lo])) ++lo;
+  while (hi > lo && quieter(chain_[hi - 1])) --hi;
+  if (lo == hi) return std::nullopt;
+  // A lone stretch has no spots to be measured against: it must be clearly louder than
+  // the programme.
+  if (hi - lo == 1 && chain_[lo].levels.audio_mean() < loudness_.usual + LONE_MARGIN) {
+    return std::nullopt;
+  }
+
+  ad_break found;
+  found.start_ns = chain_[lo].from_ns;
+  found.end_ns = chain_[hi - 1].to_ns;
   const std::uint64_t shortest_ns =
       std::uint64_t{settings_.shortest_break_seconds} * static_cast<std::uint64_t>(NS_PER_SECOND);
-  if (chain_.spots > 0 && chain_.end_ns >= chain_.start_ns &&
-      !diff_below(chain_.end_ns, chain_.start_ns, shortest_ns)) {
-    chain_.audio_mean = chain_levels_.audio_mean();
-    chain_.video_mean = chain_levels_.video_mean();
-    chain_.quiet_permille =
-        chain_levels_.slots == 0
-            ? 0
-            : static_cast<std::uint32_t>(std::uint64_t{chain_levels_.quiet_slots} * 1000 /
-                                         chain_levels_.slots);
-    done = chain_;
+  if (found.end_ns < found.start_ns || diff_below(found.end_ns, found.start_ns, shortest_ns)) {
+    return std::nullopt;
   }
-  chain_ = ad_break{};
-  chain_levels_ = level_summary{};
-  return done;
+  found.from_recording_start = chain_[lo].from_recording_start;
+  found.to_recording_end = chain_[hi - 1].to_recording_end;
+  found.spots = static_cast<std::uint32_t>(hi - lo);
+  const auto note_separator = [&](std::int64_t middle_ns) {
+    if (found.separators < LISTED_SEPARATORS) found.separator_ns[found.separators] = middle_ns;
+    ++found.separators;
+  };
+  if (!found.from_recording_start) note_separator(found.start_ns);
+  level_summary levels;
+  for (std::size_t i = lo; i < hi; ++i) {
+    const spot& s = chain_[i];
+    if (!s.to_recording_end) note_separator(s.to_ns);
+    const auto magnitude = [](std::int64_t fit) { return fit < 0 ? -fit : fit; };
+    if (magnitude(s.fit_ns) > magnitude(found.worst_fit_ns)) found.worst_fit_ns = s.fit_ns;
+    levels.audio_records += s.levels.audio_records;
+    levels.audio_sum += s.levels.audio_sum;
+    levels.video_records += s.levels.video_records;
+    levels.video_sum += s.levels.video_sum;
+    levels.slots += s.levels.slots;
+    levels.quiet_slots += s.levels.quiet_slots;
+  }
+  found.audio_mean = levels.audio_mean();
+  found.video_mean = levels.video_mean();
+  found.quiet_permille =
+      levels.slots == 0
+          ? 0
+          : static_cast<std::uint32_t>(std::uint64_t{levels.quiet_slots} * 1000 / levels.slots);
+  return found;
 }
 
 std::int64_t break_finder::separator_end(const quiet_interval& interval) const {
@@ -191,22 +224,16 @@ std::optional<ad_break> break_finder::add_interval(const quiet_interval& real) {
   if (have_separator_) {
     // Broadcasters time a spot either by its own pictures, from the end of one
     // separator to the start of the next, or from separator to separator: either fits.
-    std::optional<std::int64_t> fit =
-        interval.start_ns >= separator_end_ns_
-            ? grid_fit(interval.start_ns - separator_end_ns_, grid_ns)
-            : std::nullopt;
+    std::optional<std::int64_t> fit = interval.start_ns >= separator_end_ns_
+                                          ? grid_fit(interval.start_ns - separator_end_ns_, grid_ns)
+                                          : std::nullopt;
     if (!fit && middle >= separator_middle_ns_) {
       fit = grid_fit(middle - separator_middle_ns_, grid_ns);
     }
     const std::optional<level_summary> levels =
         fit ? summarise(separator_end_ns_, interval.start_ns) : std::nullopt;
     if (levels && steady_and_loud(*levels)) {
-      if (chain_.spots == 0) {
-        chain_.start_ns = separator_middle_ns_;
-        note_separator(separator_middle_ns_);
-      }
-      extend(*fit, *levels);
-      note_separator(middle);
+      done = add_spot(spot{separator_middle_ns_, middle, *fit, *levels});
     } else {
       done = close_chain();
     }
@@ -216,10 +243,7 @@ std::optional<ad_break> break_finder::add_interval(const quiet_interval& real) {
     // separator, no longer than a spot, begins a break at the recording's start.
     const std::optional<level_summary> levels = summarise(first_ns_, interval.start_ns);
     if (levels && steady_and_loud(*levels)) {
-      chain_.start_ns = 0;
-      chain_.from_recording_start = true;
-      extend(0, *levels);
-      note_separator(middle);
+      done = add_spot(spot{0, middle, 0, *levels, true, false});
     }
   }
   have_separator_ = true;
@@ -229,14 +253,19 @@ std::optional<ad_break> break_finder::add_interval(const quiet_interval& real) {
 }
 
 std::optional<ad_break> break_finder::finish() {
-  // The recording may end inside a spot, as it may start in one.
-  if (chain_.spots > 0 && separator_end_ns_ <= last_ns_ &&
-      !diff_exceeds(last_ns_, separator_end_ns_, MAX_SPOT_NS)) {
-    const std::optional<level_summary> levels = summarise(separator_end_ns_, last_ns_);
-    if (levels && steady_and_loud(*levels)) {
-      extend(0, *levels);
-      chain_.end_ns = last_ns_;
-      chain_.to_recording_end = true;
+  if (!finished_) {
+    finished_ = true;
+    // The recording may end inside a spot, as it may start in one.
+    if (chain_size_ > 0 && separator_end_ns_ <= last_ns_ &&
+        !diff_exceeds(last_ns_, separator_end_ns_, MAX_SPOT_NS)) {
+      const std::optional<level_summary> levels = summarise(separator_end_ns_, last_ns_);
+      if (levels && steady_and_loud(*levels)) {
+        // A full break before it is handed on first; the next call hands on the rest.
+        if (std::optional<ad_break> done =
+                add_spot(spot{separator_middle_ns_, last_ns_, 0, *levels, false, true})) {
+          return done;
+        }
+      }
     }
   }
   return close_chain();

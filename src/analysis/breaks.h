@@ -10,8 +10,8 @@
 // a spot when it fits the grid, lasts no more than MAX_SPOT_NS and its sound is steady
 // and not quieter than the recording's usual level; a break is a run of spots lasting
 // at least the shortest break. A single stretch may be a break: where the separators
-// between spots were not found, several spots make one stretch on the grid. It runs from the middle of the
-// separator before its first spot to the middle of the one after its last, or from the
+// between spots were not found, several spots make one stretch on the grid. It runs from the middle
+// of the separator before its first spot to the middle of the one after its last, or from the
 // recording's start or to its end when the recording starts or ends inside it.
 //
 // A fade or a dark scene inside the programme gives at most one interval with long,
@@ -130,7 +130,7 @@ class break_finder {
   // A quiet-dark interval of the detection pass, once it is final. Returns a break that
   // it finished, if any.
   std::optional<ad_break> add_interval(const quiet_interval& interval);
-  // After the last record. Returns the break the recording ended in, if any.
+  // After the last record: the breaks still open, one per call, until it returns none.
   std::optional<ad_break> finish();
 
  private:
@@ -158,13 +158,26 @@ class break_finder {
   };
   static constexpr std::size_t RUNS = 32;
 
+  // A stretch that counts as a spot, in the break being grown.
+  struct spot {
+    std::int64_t from_ns = 0;  // The middle of the separator before it, or 0.
+    std::int64_t to_ns = 0;    // The middle of the one after it, or the recording's end.
+    std::int64_t fit_ns = 0;
+    level_summary levels;
+    bool from_recording_start = false;
+    bool to_recording_end = false;
+  };
+  // A break longer than this many spots (no broadcaster's) is handed on in pieces, so
+  // that memory stays bounded whatever the file.
+  static constexpr std::size_t MAX_SPOTS = 64;
+
   std::optional<level_summary> summarise(std::int64_t from_ns, std::int64_t to_ns) const;
   // Where the quiet run that the interval starts with ended, or the interval's end.
   std::int64_t separator_end(const quiet_interval& interval) const;
   bool steady_and_loud(const level_summary& levels) const;
-  void extend(std::int64_t fit_ns, const level_summary& levels);
+  // Adds a spot to the break being grown; returns the break it finished when full.
+  std::optional<ad_break> add_spot(const spot& found);
   std::optional<ad_break> close_chain();
-  void note_separator(std::int64_t middle_ns);
 
   break_settings settings_;
   std::uint32_t silence_threshold_;
@@ -180,9 +193,10 @@ class break_finder {
   std::int64_t separator_end_ns_ = 0;
   std::int64_t separator_middle_ns_ = 0;
 
-  // The break being grown; spots_ is 0 while there is none.
-  ad_break chain_;
-  level_summary chain_levels_;
+  // The break being grown.
+  std::array<spot, MAX_SPOTS> chain_{};
+  std::size_t chain_size_ = 0;
+  bool finished_ = false;
 };
 
 }  // namespace cutspot

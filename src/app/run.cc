@@ -117,7 +117,7 @@ class run_passes {
             finder.add_levels(record, levels.video_level, levels.audio_level);
           });
       if (failed(status)) return EXIT_FAILED;
-      if (const std::optional<ad_break> found = finder.finish()) document->add_break(*found);
+      while (const std::optional<ad_break> found = finder.finish()) document->add_break(*found);
     }
     document->end();
     return EXIT_OK;
