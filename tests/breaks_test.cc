@@ -297,5 +297,55 @@ TEST(Breaks, TheCuttingScriptNamesTheRecordingThatExists) {
   }
 }
 
+TEST(Breaks, CommandLine) {
+  const std::string file = broadcast(ONE_BLOCK);
+  const std::string list = "Fshow.mpg\nB001:40.310 002:46.410\nE\n";
+  struct row {
+    std::vector<std::string> args;
+    int status;
+    std::string out_prefix;  // The start of standard output.
+    std::string err;
+  };
+  const row rows[] = {
+      {{"-breaks", "show.evt"}, 0, list, ""},
+      {{"-u5", "-m30", "-breaks", "show.evt"}, 0, list, ""},
+      // Settings of the marks change nothing about breaks.
+      {{"-breaks", "-p5", "-i5", "show.evt"}, 0, list, ""},
+      // The graph comes first, then an empty line and the list.
+      {{"-breaks", "-graph", "show.evt"}, 0, "Timestamp : T Video Lvl | Audio Lvl\n", ""},
+      {{"-breaks", "show.evt", "-graph"}, 0, "Timestamp : T Video Lvl | Audio Lvl\n", ""},
+      {{"-breaks", "-graph", "-json", "show.evt"},
+       2,
+       "Usage: ",
+       "cutspot: -graph cannot be combined with -json\nTry 'cutspot --help'.\n"},
+      {{"-graph", "-ffconcat", "show.evt"},
+       2,
+       "Usage: ",
+       "cutspot: -graph cannot be combined with -ffconcat\nTry 'cutspot --help'.\n"},
+      // The last argument is the file name, even when it looks like an option.
+      {{"show.evt", "-breaks"},
+       0,
+       "Fshow.mpg\nD",
+       "cutspot: warning: ignoring '-breaks' after the event file name (options go before "
+       "it)\n"},
+      {{"-breaks"}, 2, "Usage: ", "cutspot: no event file named: '-breaks' is an option\n"},
+      {{"-m", "30", "show.evt"},
+       2,
+       "Usage: ",
+       "cutspot: the number goes in the same argument as its option: -m30, not -m 30\n"},
+  };
+  for (const row& r : rows) {
+    const run_result result = run_in_memory(r.args, {{"show.evt", file}});
+    std::string what;
+    for (const std::string& a : r.args) what += a + " ";
+    EXPECT_EQ(result.status, r.status) << what;
+    EXPECT_EQ(result.out.substr(0, r.out_prefix.size()), r.out_prefix) << what;
+    EXPECT_TRUE(result.err.starts_with(r.err)) << what << result.err;
+  }
+  // With the graph, the list follows it after an empty line.
+  const run_result graph = run_in_memory({"-breaks", "-graph", "show.evt"}, {{"show.evt", file}});
+  EXPECT_TRUE(graph.out.ends_with("\n\n" + list));
+}
+
 }  // namespace
 }  // namespace cutspot
