@@ -13,9 +13,6 @@ namespace {
 // Levels above this add no information and would only let one damaged record dominate
 // a stretch's mean.
 constexpr std::uint32_t LEVEL_CLAMP = 2 * AUDIO_FULL_SCALE;
-// A spot is not much quieter than the recording's usual level (the median of all its
-// audio): on the probe's scale 500 is 3 dB.
-constexpr std::uint32_t LOUD_MARGIN = 500;
 // Pauses: 100 ms whose sound lies this far below the usual level (12 dB on the probe's
 // scale). Speech has them every few seconds; a spot's steady sound has next to none.
 constexpr std::uint32_t PAUSE_DROP = 2000;
@@ -130,7 +127,8 @@ std::optional<level_summary> break_finder::summarise(std::int64_t from_ns,
 
 bool break_finder::steady_and_loud(const level_summary& levels) const {
   if (levels.slots == 0) return false;
-  const bool loud = levels.audio_mean() + LOUD_MARGIN >= loudness_.usual;
+  // Spots are at least as loud as the recording's usual level (its median).
+  const bool loud = levels.audio_mean() >= loudness_.usual;
   const bool steady =
       std::uint64_t{levels.quiet_slots} * 1000 <= std::uint64_t{levels.slots} * MAX_QUIET_PERMILLE;
   return loud && steady;
