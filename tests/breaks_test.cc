@@ -62,15 +62,16 @@ TEST(Breaks, LoudnessPercentiles) {
 }
 
 // One stretch of a made-up broadcast.
-enum class look { programme, speech_pause, spot, black, dark_loud };
+enum class look { programme, speech_pause, music, spot, black, dark_loud };
 struct segment {
   look kind;
   std::int64_t ns;
 };
 
 // Raw audio values (the loudest is 4000, so levels are scaled by 2 and the silence
-// threshold is 800): speech at 3200 with a pause at 2000 of 400 ms every 3 s, spots
-// steady at 4000, separators silent. Pictures: programme 120, spots 150, black 16.
+// threshold is 800): speech at 3200 with a pause at 2000 of 400 ms every 3 s, a music
+// bed steady at 3300, spots steady at 4000, separators silent. Pictures: programme 120, spots 150,
+// black 16.
 std::string broadcast(const std::vector<segment>& segments) {
   std::vector<event_record> records;
   std::int64_t at = 0;
@@ -86,6 +87,10 @@ std::string broadcast(const std::vector<segment>& segments) {
           break;
         case look::speech_pause:
           value = 2000;
+          picture = 120;
+          break;
+        case look::music:
+          value = 3300;
           picture = 120;
           break;
         case look::spot:
@@ -169,6 +174,23 @@ TEST(Breaks, WhatStartsJoinsOrEndsABreak) {
              programme(60)}),
        {},
        "B001:39.800 002:45.900\n"},
+      {"a steady music bed on the grid before the block, as loud as the programme but "
+       "much quieter than the spots: trimmed off",
+       join({programme(74),
+             {{look::black, 500 * MS}},
+             {{look::music, 25 * SEC}},
+             block({30, 20, 15}),
+             programme(60)}),
+       {},
+       "B001:39.800 002:45.900\n"},
+      {"a lone music bed of 35 s between two dips: not clearly louder than the programme",
+       join({programme(100),
+             {{look::black, 500 * MS}},
+             {{look::music, 35 * SEC}},
+             {{look::black, 500 * MS}},
+             programme(60)}),
+       {},
+       ""},
       {"dark and loud: no separator at all",
        join({programme(60), {{look::dark_loud, 10 * SEC}}, programme(60)}),
        {},
