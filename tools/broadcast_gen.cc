@@ -206,10 +206,14 @@ int main(int argc, char** argv) {
       }
     }
     char looks[160];
-    std::snprintf(looks, sizeof looks,
-                  "\n# Picture %dx%d at %d fps, black at luma %d; hiss %s%.1f dBFS.\n", po.width,
-                  po.height, FPS, po.black, so.hiss_db < 0 ? "at " : "none, ",
-                  so.hiss_db < 0 ? so.hiss_db : 0.0);
+    std::snprintf(looks, sizeof looks, "\n# Picture %dx%d at %d fps, black at luma %d; ", po.width,
+                  po.height, FPS, po.black);
+    about += looks;
+    if (so.hiss_db < 0) {
+      std::snprintf(looks, sizeof looks, "hiss at %.1f dBFS.\n", so.hiss_db);
+    } else {
+      std::snprintf(looks, sizeof looks, "no hiss.\n");
+    }
     about += looks;
     std::FILE* f = std::fopen(o.truth.c_str(), "w");
     if (!f) fail("cannot create " + o.truth + ": " + std::strerror(errno));
