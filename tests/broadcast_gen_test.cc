@@ -203,7 +203,7 @@ TEST(BroadcastLayout, TruthTextNamesEveryItemInTimeOrder) {
   add(piece_kind::boundary, 1000, 1001);
   l.traps = {{trap_kind::blackframe, 10, 11, 0, 0, 0},
              {trap_kind::fade, 100, 140, 12, 13, -63.25},
-             {trap_kind::dark, 200, 330, 0, 0, 0},
+             {trap_kind::dark, 200, 330, 0, 0, -51.04},
              {trap_kind::quietbright, 340, 390, 0, 0, -55}};
   l.blocks = {{809, 1805, 809, 2001, 2}};
   const std::string text = truth_text(l, "# about\n");
@@ -215,7 +215,7 @@ TEST(BroadcastLayout, TruthTextNamesEveryItemInTimeOrder) {
             "programme 0.000 16.000\n"
             "blackframe 0.400\n"
             "fade 4.000 5.600 -63.2\n"
-            "dark 8.000 13.200\n"
+            "dark 8.000 13.200 -51.0\n"
             "quietbright 13.600 15.600\n"
             "boundary 16.000 16.360\n"
             "spot 16.360 26.080\n"

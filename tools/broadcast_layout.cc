@@ -145,6 +145,7 @@ void place_traps(rng& r, layout* l) {
           break;
         case trap_kind::dark:
           length = r.between(5 * SECOND, 30 * SECOND);
+          t.level_db = r.real(-62, -46);
           break;
         case trap_kind::quietbright:
           length = r.between(2 * SECOND, 10 * SECOND);
@@ -328,7 +329,7 @@ std::string truth_text(const layout& l, const std::string& about) {
       "#                                   separators around it is a multiple of 5 s\n"
       "#   fade START END DIP_DB           a fade to black and back inside the programme;\n"
       "#                                   the sound dips to DIP_DB dBFS in the black\n"
-      "#   dark START END                  a dark scene with dialogue\n"
+      "#   dark START END ROOM_DB          a dark scene with dialogue, its pauses at ROOM_DB\n"
       "#   quietbright START END           a bright scene with near-silent sound\n"
       "#   blackframe T                    one black frame at T, the sound going on\n";
   out += "length " + seconds(2 * l.frames) + "\n";
@@ -349,7 +350,8 @@ std::string truth_text(const layout& l, const std::string& about) {
           out += "fade " + span + " " + level + "\n";
           break;
         case trap_kind::dark:
-          out += "dark " + span + "\n";
+          std::snprintf(level, sizeof level, "%.1f", x.level_db);
+          out += "dark " + span + " " + level + "\n";
           break;
         case trap_kind::quietbright:
           out += "quietbright " + span + "\n";

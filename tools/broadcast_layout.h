@@ -59,7 +59,7 @@ struct trap {
   std::int64_t end = 0;
   int fade_out = 0;  // A fade's frames going dark, then black, then fade_in frames.
   int fade_in = 0;
-  double level_db = 0;  // The sound in a fade's black or a quiet bright scene, dBFS.
+  double level_db = 0;  // dBFS: a fade's black, a quiet bright scene, a dark scene's pauses.
 };
 
 // Edges in half frames, so that the middle of a separator of odd length is exact.

@@ -104,9 +104,9 @@ float sound_maker::speech_sample() {
   return static_cast<float>(voice_amp_ * e * e * (v / 0.863f + 0.3f * white()));
 }
 
-float sound_maker::programme_sample(std::int64_t sample) {
+float sound_maker::programme_sample(std::int64_t sample, double room) {
   if (sample >= scene_end_) start_audio_scene(sample);
-  float x = static_cast<float>(room_) * coloured();
+  float x = static_cast<float>(room) * coloured();
   if (!music_) return x + speech_sample();
   if (sample >= chord_end_) {
     chord_end_ = sample + samples(r_.real(1.5, 3));
@@ -154,6 +154,9 @@ void sound_maker::render(std::int64_t frame, std::int16_t* out) {
                           ? static_cast<float>(amplitude(t->level_db) / COLOURED_RMS)
                           : 0;
   const float loud = static_cast<float>(amplitude(-35) / COLOURED_RMS);
+  // A dark scene's pauses are quieter than the room tone of the rest.
+  const double room =
+      t && t->kind == trap_kind::dark ? amplitude(t->level_db) / COLOURED_RMS : room_;
   for (int k = 0; k < SAMPLES_PER_FRAME; ++k) {
     const std::int64_t s = frame * SAMPLES_PER_FRAME + k;
     float x = 0;
@@ -162,7 +165,7 @@ void sound_maker::render(std::int64_t frame, std::int16_t* out) {
         if (t && t->kind == trap_kind::quietbright) {
           x = quiet * coloured();
         } else {
-          x = drift * programme_sample(s);
+          x = drift * programme_sample(s, room);
           if (t && t->kind == trap_kind::fade) {
             const auto g = static_cast<float>(fade_gain(
                 *t, static_cast<double>(frame) + static_cast<double>(k) / SAMPLES_PER_FRAME));

@@ -38,7 +38,7 @@ class sound_maker {
   float coloured();  // Low-passed white, root mean square about 0.13.
   void start_piece(const piece& p, std::int64_t frame);
   void start_audio_scene(std::int64_t sample);
-  float programme_sample(std::int64_t sample);
+  float programme_sample(std::int64_t sample, double room);
   float speech_sample();
   float spot_sample(std::int64_t sample);
   float bumper_sample(std::int64_t sample);
