@@ -166,7 +166,8 @@ TEST(Process, NamesAsGiven) {
   const process_result cr = run_cutspot({"a\rD001:41.000\rA002:00.000\r.evt"}, here);
   EXPECT_EQ(cr.status, 2);
   EXPECT_EQ(cr.err,
-            "cutspot: a file name with a control character would corrupt the cut list\n"
+            "cutspot: 'a\\x0dD001:41.000\\x0dA002:00.000\\x0d.evt': a file name with a control "
+            "character would corrupt the cut list\n"
             "Try 'cutspot --help'.\n");
 }
 
