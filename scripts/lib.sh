@@ -64,14 +64,19 @@ install_packages() {
   # The lock timeout waits for another apt-get (a parallel check) instead of failing.
   local apt=(apt-get -o DPkg::Lock::Timeout=600)
   # A fresh machine may have no package lists yet, or stale ones: update once and retry.
-  if ! "${apt[@]}" install -y -qq --no-install-recommends "$@" >/dev/null 2>&1; then
+  # What apt-get and dpkg say goes to a log, shown only when they fail: a line per
+  # package helps nobody while it works.
+  local log
+  log=$(mktemp)
+  if ! "${apt[@]}" install -y -qq --no-install-recommends "$@" >"$log" 2>&1; then
     if [[ $lib_apt_updated == no ]]; then
-      "${apt[@]}" update -qq >&2 || die "apt-get update failed"
+      "${apt[@]}" update -qq >"$log" 2>&1 || { cat "$log" >&2; rm -f "$log"; die "apt-get update failed"; }
       lib_apt_updated=yes
     fi
-    "${apt[@]}" install -y -qq --no-install-recommends "$@" >/dev/null ||
-      die "apt-get install $* failed"
+    "${apt[@]}" install -y -qq --no-install-recommends "$@" >"$log" 2>&1 ||
+      { cat "$log" >&2; rm -f "$log"; die "apt-get install $* failed"; }
   fi
+  rm -f "$log"
   hash -r
 }
 
@@ -97,23 +102,25 @@ need_packages() {
 }
 
 # Sets VARIABLE to the commands of one recipe of the README: the ```sh block right after
-# the line `<!-- recipe: NAME -->`. The checks run these lines as they stand, so that
+# the line `<!-- recipe: NAME -->`, indented or not (in a list item both are; the
+# block's indentation is taken off). The checks run these lines as they stand, so that
 # what a reader copies is what CI has run. Fails when the marker is missing or repeated,
 # or when no ```sh block follows it.
 # Usage: readme_recipe README NAME VARIABLE
 readme_recipe() {
   local readme=$1 name=$2 markers text
   [[ -f $readme ]] || die "no README $readme"
-  markers=$(grep -c -- "^<!-- recipe: $name -->\$" "$readme" || true)
+  markers=$(grep -c -- "^ *<!-- recipe: $name -->\$" "$readme" || true)
   [[ $markers -eq 1 ]] ||
     die "$readme has $markers '<!-- recipe: $name -->' lines; the recipe needs exactly one"
   text=$(awk -v marker="<!-- recipe: $name -->" '
-    $0 == marker { marked = 1; next }
-    marked && !inside && /^```sh$/ { inside = 1; next }
+    { line = $0; sub(/^ +/, "", line) }
+    line == marker { marked = 1; next }
+    marked && !inside && /^[ ]*```sh$/ { inside = 1; indent = index($0, "`") - 1; next }
     marked && !inside && /^[[:space:]]*$/ { next }
     marked && !inside { exit 1 }
-    inside && /^```$/ { closed = 1; exit }
-    inside { print }
+    inside && /^[ ]*```$/ { closed = 1; exit }
+    inside { print substr($0, indent + 1) }
     END { if (marked && !closed) exit 1 }
   ' "$readme") || die "no closed \`\`\`sh block after '<!-- recipe: $name -->' in $readme"
   [[ -n $text ]] || die "the recipe after '<!-- recipe: $name -->' in $readme is empty"

@@ -166,8 +166,34 @@ TEST(Process, NamesAsGiven) {
   const process_result cr = run_cutspot({"a\rD001:41.000\rA002:00.000\r.evt"}, here);
   EXPECT_EQ(cr.status, 2);
   EXPECT_EQ(cr.err,
-            "cutspot: a file name with a control character would corrupt the cut list\n"
+            "cutspot: 'a\\x0dD001:41.000\\x0dA002:00.000\\x0d.evt': a file name with a control "
+            "character would corrupt the cut list\n"
             "Try 'cutspot --help'.\n");
+}
+
+// The generator of test files answers --help like the programs do.
+TEST(Process, EvtgenHelp) {
+  const std::string usage =
+      "usage: evtgen [--seconds N] [--bytes N] [--seed N] [--loudest N] [--break-every N]\n";
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string out;
+    std::string err;
+  } rows[] = {
+      {{"--help"}, 0, usage, ""},
+      {{"-h"}, 0, usage, ""},
+      {{"--seconds", "1", "--help"}, 0, usage, ""},
+      {{"--bogus"}, 2, "", usage},
+      {{"--seconds"}, 2, "", usage},
+      {{"--loudest", "9"}, 2, "", usage},
+  };
+  for (const auto& row : rows) {
+    const process_result r = run_process(CUTSPOT_EVTGEN, row.args);
+    EXPECT_EQ(r.status, row.status) << row.args[0];
+    EXPECT_EQ(r.out, row.out) << row.args[0];
+    EXPECT_EQ(r.err, row.err) << row.args[0];
+  }
 }
 
 }  // namespace

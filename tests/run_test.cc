@@ -75,7 +75,13 @@ TEST(Run, RefusalsSayWhy) {
                   "unknown option '-x'"),
           refused("a long one", {"--bogus"}, "unknown option '--bogus'"),
           refused("options are case-sensitive", {"-P600", "show.evt"}, "unknown option '-P600'"),
-          refused("no end-of-options marker", {"--", "show.evt"}, "unknown option '--'"),
+          refused("-- and no name", {"--"}, "no event file named"),
+          refused("-- as the last argument", {"-p5", "--"}, "no event file named"),
+          refused("after -- a name is a name", {"--", "-x"},
+                  "'-x' is not an event file name: it must contain '.evt'"),
+          refused("help after -- is a name too", {"--", "--help"},
+                  "'--help' is not an event file name: it must contain '.evt'"),
+          refused("help only where an option may stand", {"-x", "--help"}, "unknown option '-x'"),
           refused("no .evt", {"show"}, "'show' is not an event file name: it must contain '.evt'"),
           refused("the .evt test is case-sensitive", {"SHOW.EVT"},
                   "'SHOW.EVT' is not an event file name: it must contain '.evt'"),
@@ -91,11 +97,13 @@ TEST(Run, RefusalsSayWhy) {
           refused("a document option alone", {"-json"},
                   "no event file named: '-json' is an option"),
           refused("a carriage return would forge lines", {"a\rD001:41.000\r.evt"},
-                  "a file name with a control character would corrupt the cut list"),
+                  "'a\\x0dD001:41.000\\x0d.evt': a file name with a control character would "
+                  "corrupt the cut list"),
           refused("so would DEL", {"a\x7f.evt"},
-                  "a file name with a control character would corrupt the cut list"),
+                  "'a\\x7f.evt': a file name with a control character would corrupt the cut list"),
           refused("and a tab", {"late\tshow.evt"},
-                  "a file name with a control character would corrupt the cut list"),
+                  "'late\\x09show.evt': a file name with a control character would corrupt the "
+                  "cut list"),
           refused("the graph is not a document", {"-graph", "-json", "show.evt"},
                   "-graph cannot be combined with -json"),
           refused("nor after the name", {"-svg", "show.evt", "-graph"},
@@ -110,10 +118,13 @@ TEST(Run, RefusalsSayWhy) {
 }
 
 TEST(Run, ControlBytesNeverReachTheTerminal) {
-  // The refusal names no control byte at all; the name is not even repeated.
+  // The refusal names the file, escaped.
   const run_result r = run_in_memory({"gone\x1b[2J.evt"}, {});
   EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.err.find('\x1b'), std::string::npos) << r.err;
+  EXPECT_EQ(r.err,
+            "cutspot: 'gone\\x1b[2J.evt': a file name with a control character would corrupt "
+            "the cut list\n" +
+                TRY);
   // A name that opens but holds nothing is quoted in the warning.
   const run_result w = run_in_memory({"caf\xc3\xa9 'it'.evt"}, {{"caf\xc3\xa9 'it'.evt", ""}});
   EXPECT_EQ(w.err, "cutspot: warning: 'caf\xc3\xa9 \\'it\\'.evt' holds no whole record\n");
@@ -209,12 +220,132 @@ TEST(Run, HelpAndVersion) {
   }
   EXPECT_EQ(help.err, "");
   EXPECT_EQ(run_in_memory({"-h", "show.evt"}, {}).out, help.out);
+  for (const char* option : {"-h, --help", "--          end of the options"}) {
+    EXPECT_NE(help.out.find(option), std::string::npos) << option;
+  }
   const run_result version = run_in_memory({"--version"}, {});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out,
             "cutspot " CUTSPOT_VERSION "\nLicence: MIT; free software, without warranty.\n");
-  // Only as the first argument.
-  EXPECT_EQ(run_in_memory({"-p5", "--version"}, {}).status, 2);
+}
+
+// -h, --help and --version act wherever an option may stand, the last argument included;
+// after the name they are ignored like any option.
+TEST(Run, HelpAndVersionWhereverAnOptionMayStand) {
+  const std::string help = run_in_memory({"--help"}, {}).out;
+  const std::string version = run_in_memory({"--version"}, {}).out;
+  const std::map<std::string, std::string> files = {{"show.evt", two_breaks()}};
+  expect_rows(
+      {
+          {"help last", {"-p60", "--help"}, 0, help, ""},
+          {"-h last", {"-graph", "-h"}, 0, help, ""},
+          {"help before the name", {"-json", "-h", "show.evt"}, 0, help, ""},
+          {"the first of them wins", {"-i5", "--version", "--help"}, 0, version, ""},
+          {"version last", {"-p5", "--version"}, 0, version, ""},
+          {"what follows is not examined", {"--help", "-x", "-graph", "-json"}, 0, help, ""},
+          {"after the name, ignored",
+           {"show.evt", "--help"},
+           0,
+           CUT,
+           "cutspot: warning: ignoring '--help' after the event file name (options go before "
+           "it)\n"},
+      },
+      files);
+}
+
+TEST(Run, EndOfOptions) {
+  const std::map<std::string, std::string> files = {{"show.evt", two_breaks()},
+                                                    {"-graph.evt", two_breaks()}};
+  expect_rows(
+      {
+          {"-- then the name", {"--", "show.evt"}, 0, CUT, ""},
+          {"options before --", {"-p60", "-i5", "--", "show.evt"}, 0, CUT, ""},
+          {"a name that looks like an option",
+           {"--", "-graph.evt"},
+           0,
+           "F-graph.mpg\nD001:41.000\nA002:10.520\nE\n",
+           ""},
+          {"a second -- is ignored after the name",
+           {"--", "show.evt", "--"},
+           0,
+           CUT,
+           "cutspot: warning: ignoring '--' after the event file name (options go before it)\n"},
+      },
+      files);
+}
+
+// The number rule stays (digits up to the first other character, none give 0), but what
+// it does not read is named.
+TEST(Run, NumbersWarnAboutWhatIsIgnored) {
+  const std::map<std::string, std::string> files = {{"show.evt", two_breaks()}};
+  auto warned = [](const char* what, std::vector<std::string> args, std::string err) {
+    return run_row{what, std::move(args), 0, CUT, std::move(err)};
+  };
+  expect_rows(
+      {
+          warned("trailing letters", {"-p60x", "show.evt"},
+                 "cutspot: warning: ignoring 'x' after the number in '-p60x'\n"),
+          warned("no digits", {"-pabc", "show.evt"},
+                 "cutspot: warning: ignoring 'abc' in '-pabc': no digits, so the number is 0\n"),
+          warned("-i too", {"-i10s", "show.evt"},
+                 "cutspot: warning: ignoring 's' after the number in '-i10s'\n"),
+          warned("a sign alone", {"-i+", "show.evt"},
+                 "cutspot: warning: ignoring '+' in '-i+': no digits, so the number is 0\n"),
+          warned("white space after", {"-p60 ", "show.evt"},
+                 "cutspot: warning: ignoring ' ' after the number in '-p60 '\n"),
+          warned("escaped", {"-p60\x1b[2J", "show.evt"},
+                 "cutspot: warning: ignoring '\\x1b[2J' after the number in '-p60\\x1b[2J'\n"),
+          warned("each one, in order, before those after the name",
+                 {"-p1x", "-p60y", "show.evt", "-edl"},
+                 "cutspot: warning: ignoring 'x' after the number in '-p1x'\n"
+                 "cutspot: warning: ignoring 'y' after the number in '-p60y'\n"
+                 "cutspot: warning: ignoring '-edl' after the event file name (options go "
+                 "before it)\n"),
+          warned("-p alone is no warning", {"-p", "show.evt"}, ""),
+          warned("nor leading space and a sign", {"-p \t+60", "-i-0", "show.evt"}, ""),
+      },
+      files);
+  // The values themselves are as before: 60 and 0 (so 210).
+  EXPECT_EQ(run_in_memory({"-json", "-p60x", "show.evt"}, files).out,
+            run_in_memory({"-json", "-p60", "show.evt"}, files).out);
+  EXPECT_EQ(run_in_memory({"-json", "-pabc", "-i7q", "show.evt"}, files).out,
+            run_in_memory({"-json", "-p0", "-i7", "show.evt"}, files).out);
+}
+
+// On a terminal both streams go to one place: the usage line must come first there too.
+TEST(Run, UsageLineBeforeTheReason) {
+  auto together = [](std::vector<const char*> args) {
+    args.insert(args.begin(), "cutspot");
+    string_sink both;
+    run_cutspot(
+        static_cast<int>(args.size()), args.data(),
+        [](const std::string&) {
+          open_result r;
+          r.reason = "No such file or directory";
+          return r;
+        },
+        both, both);
+    return both.text;
+  };
+  EXPECT_EQ(together({"-x", "show.evt"}), USAGE_TEXT + "cutspot: unknown option '-x'\n" + TRY);
+  EXPECT_EQ(together({"gone.evt"}),
+            USAGE_TEXT + "cutspot: cannot open 'gone.evt': No such file or directory\n");
+}
+
+// Without a single audio record there is no silence threshold to tell.
+TEST(Run, JsonWithoutAudio) {
+  const std::map<std::string, std::string> files = {
+      {"empty.evt", ""},
+      {"video.evt", event_file({video(SEC, 10), video(2 * SEC, 220)})},
+      {"silent.evt", event_file({audio(SEC, 0), video(2 * SEC, 220)})}};
+  auto json = [&](const char* name) { return run_in_memory({"-json", name}, files).out; };
+  EXPECT_EQ(json("empty.evt"),
+            "{\"file\": \"empty.mpg\", \"event_file\": \"empty.evt\", \"mode\": \"gap\", "
+            "\"audio_scale\": 1, \"silence_threshold\": null, \"period_seconds\": 300, "
+            "\"ignore_seconds\": 0, \"records\": 0, \"marks\": []}\n");
+  EXPECT_NE(json("video.evt").find("\"silence_threshold\": null, "), std::string::npos);
+  // Audio that is all silence still has its threshold, 0.
+  EXPECT_NE(json("silent.evt").find("\"silence_threshold\": 0, "), std::string::npos);
 }
 
 std::string bars(char video, std::size_t audio) {

@@ -6,6 +6,7 @@
 // tests and benchmarks can rebuild the same file anywhere.
 //
 //   evtgen [--seconds N] [--bytes N] [--seed N] [--loudest N] [--break-every N]
+//   evtgen --help   (or -h: the usage line on standard output, status 0)
 //
 //   --seconds N      length of the recording (default 240)
 //   --bytes N        stop at the last whole record within N bytes instead
@@ -25,7 +26,11 @@
 
 namespace {
 
+constexpr const char* USAGE =
+    "usage: evtgen [--seconds N] [--bytes N] [--seed N] [--loudest N] [--break-every N]\n";
+
 struct options {
+  bool help = false;
   std::uint64_t seconds = 240;
   std::uint64_t bytes = 0;
   cutspot::recording_settings recording;
@@ -33,8 +38,12 @@ struct options {
 
 bool parse(int argc, char** argv, options* o) {
   for (int i = 1; i < argc; i += 2) {
-    if (i + 1 >= argc) return false;
     std::string name = argv[i];
+    if (name == "--help" || name == "-h") {
+      o->help = true;
+      return true;
+    }
+    if (i + 1 >= argc) return false;
     char* end = nullptr;
     std::uint64_t v = std::strtoull(argv[i + 1], &end, 10);
     if (*end != '\0') return false;
@@ -60,10 +69,12 @@ bool parse(int argc, char** argv, options* o) {
 int main(int argc, char** argv) {
   options o;
   if (!parse(argc, argv, &o) || o.recording.loudest < 10) {
-    std::fprintf(stderr,
-                 "usage: evtgen [--seconds N] [--bytes N] [--seed N] [--loudest N] "
-                 "[--break-every N]\n");
+    std::fputs(USAGE, stderr);
     return 2;
+  }
+  if (o.help) {
+    std::fputs(USAGE, stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
   }
   cutspot::synthetic_recording recording(o.recording);
   const std::int64_t end_ns =

@@ -33,6 +33,9 @@ bool is_option_form(std::string_view arg) {
 
 // Why a name without ".evt" cannot be the event file, given the argument before it.
 std::string refusal_for_name(std::string_view name, std::string_view before) {
+  const std::string not_evt =
+      quote_name(name) + " is not an event file name: it must contain '.evt'";
+  if (before == "--") return not_evt;
   if ((before == "-p" || before == "-i" || before == "-m" || before == "-u") && !name.empty() &&
       (is_digit(name[0]) || name[0] == '-' || name[0] == '+')) {
     // The number is shown unquoted, as it is typed, but escaped like any name: it may
@@ -44,7 +47,7 @@ std::string refusal_for_name(std::string_view name, std::string_view before) {
   }
   if (is_option_form(name)) return "no event file named: " + quote_name(name) + " is an option";
   if (name.starts_with("-")) return "unknown option " + quote_name(name);
-  return quote_name(name) + " is not an event file name: it must contain '.evt'";
+  return not_evt;
 }
 
 }  // namespace
@@ -66,28 +69,60 @@ std::uint32_t parse_option_number(std::string_view text) {
   return static_cast<std::uint32_t>(static_cast<std::int32_t>(value));
 }
 
+std::string_view unread_after_number(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && is_space(text[i])) ++i;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  const std::size_t digits = i;
+  while (i < text.size() && is_digit(text[i])) ++i;
+  return i == digits ? text : text.substr(i);
+}
+
+namespace {
+
+// The number of -p or -i, with a warning when part of the argument is not read.
+std::uint32_t option_number(std::string_view arg, std::vector<std::string>* warnings) {
+  const std::string_view text = arg.substr(2);
+  const std::string_view unread = unread_after_number(text);
+  if (unread.size() == text.size() && !text.empty()) {
+    warnings->push_back("warning: ignoring " + quote_name(unread) + " in " + quote_name(arg) +
+                        ": no digits, so the number is 0");
+  } else if (!unread.empty()) {
+    warnings->push_back("warning: ignoring " + quote_name(unread) + " after the number in " +
+                        quote_name(arg));
+  }
+  return parse_option_number(text);
+}
+
+}  // namespace
+
 command_line parse_command_line(int argc, const char* const* argv) {
   command_line cl;
-  if (argc >= 2) {
-    std::string_view first = argv[1];
-    if (first == "--help" || first == "-h") {
-      cl.action = command::help;
-      return cl;
-    }
-    if (first == "--version") {
-      cl.action = command::version;
-      return cl;
-    }
-  }
-
   run_settings& s = cl.settings;
+  std::vector<std::string> warnings;
+  bool options_ended = false;
   bool breaks = false;
   std::string_view format_option;
   int i = 1;
-  // The last argument is never taken for an option. Words come before the prefixes that
-  // they start with ("-graph" is not -g, "-breaks" not -b).
-  for (; argc - i >= 2; ++i) {
+  for (; i < argc; ++i) {
     std::string_view arg = argv[i];
+    // Help and version act wherever an option may stand, the last argument included.
+    if (arg == "--help" || arg == "-h") {
+      cl.action = command::help;
+      return cl;
+    }
+    if (arg == "--version") {
+      cl.action = command::version;
+      return cl;
+    }
+    if (arg == "--") {
+      options_ended = true;
+      ++i;
+      break;
+    }
+    // Otherwise the last argument is never taken for an option. Words come before the
+    // prefixes that they start with ("-graph" is not -g, "-breaks" not -b).
+    if (argc - i < 2) break;
     if (arg == "-graph") {
       s.show_graph = true;
     } else if (arg == "-breaks") {
@@ -95,14 +130,14 @@ command_line parse_command_line(int argc, const char* const* argv) {
     } else if (is_format_option(arg)) {
       format_option = arg;
     } else if (arg.starts_with("-p")) {
-      s.marks.period_seconds = parse_option_number(arg.substr(2));
+      s.marks.period_seconds = option_number(arg, &warnings);
       if (s.marks.period_seconds == 0) s.marks.period_seconds = BARE_PERIOD_SECONDS;
     } else if (arg.starts_with("-i")) {
-      s.marks.ignore_seconds = parse_option_number(arg.substr(2));
+      s.marks.ignore_seconds = option_number(arg, &warnings);
     } else if (arg.starts_with("-m")) {
-      s.breaks.shortest_break_seconds = parse_option_number(arg.substr(2));
+      s.breaks.shortest_break_seconds = option_number(arg, &warnings);
     } else if (arg.starts_with("-u")) {
-      s.breaks.spot_grid_seconds = parse_option_number(arg.substr(2));
+      s.breaks.spot_grid_seconds = option_number(arg, &warnings);
     } else {
       break;
     }
@@ -118,13 +153,14 @@ command_line parse_command_line(int argc, const char* const* argv) {
   }
   std::string_view name = argv[i];
   if (name.find(".evt") == std::string_view::npos) {
-    cl.refusal = refusal_for_name(name, i > 1 ? argv[i - 1] : "");
+    cl.refusal = refusal_for_name(name, options_ended ? "--" : i > 1 ? argv[i - 1] : "");
     return cl;
   }
   // The recording's name starts the cut list and its messages: a line break, a carriage
   // return or any other control character in it would let the name pose as marks.
   if (has_control_character(name)) {
-    cl.refusal = "a file name with a control character would corrupt the cut list";
+    cl.refusal =
+        quote_name(name) + ": a file name with a control character would corrupt the cut list";
     return cl;
   }
   int ignored_from = i + 1;
@@ -136,6 +172,7 @@ command_line parse_command_line(int argc, const char* const* argv) {
     cl.refusal = "-graph cannot be combined with " + std::string(s.format->option);
     return cl;
   }
+  cl.warnings = std::move(warnings);
   for (int k = ignored_from; k < argc; ++k) {
     cl.warnings.push_back("warning: ignoring " + quote_name(argv[k]) +
                           " after the event file name (options go before it)");
@@ -176,14 +213,17 @@ std::string help_text() {
       "  -i<sec>     drop marks closer than this to the reference (default 0); marks in\n"
       "              the first minute are never dropped\n"
       "  -graph      print a text graph of the levels first (also right after the name)\n"
+      "  -h, --help  print this help and exit; --version prints the version. Either acts\n"
+      "              wherever an option may stand, also as the last argument\n"
+      "  --          end of the options: the next argument is the file name\n"
       "\n"
       "Documents, printed instead of the cut list (not with -graph):\n";
   append_formats(&text, mark_documents());
   text +=
       "\n"
       "Advertising breaks instead of marks (the marks' -p and -i do not apply):\n"
-      "  -breaks     list the breaks: runs of at least two spots, each a whole number\n"
-      "              of grid steps long, louder and steadier than the programme\n"
+      "  -breaks     list the breaks: runs of spots, each a whole number of grid steps\n"
+      "              long, louder and steadier than the programme\n"
       "  -m<sec>     the shortest break (default 30)\n"
       "  -u<sec>     the spot grid: spots last whole multiples of it (default 5;\n"
       "              -u0 accepts spots of any length up to 90 s)\n"

@@ -6,8 +6,9 @@
 //
 // Options are read only while at least one more argument follows, so the last argument
 // is always the file name; the first argument that is not an option is the file name too,
-// and anything after it but a first "-graph" is ignored, with a warning. Repeated options
-// overwrite. Every refusal says why.
+// and so is the argument after "--". Anything after the name but a first "-graph" is
+// ignored, with a warning. "-h", "--help" and "--version" act wherever an option may
+// stand, the last argument included. Repeated options overwrite. Every refusal says why.
 #ifndef CUTSPOT_APP_COMMAND_LINE_H_
 #define CUTSPOT_APP_COMMAND_LINE_H_
 
@@ -51,6 +52,10 @@ command_line parse_command_line(int argc, const char* const* argv);
 // to the first non-digit; no digits give 0. Clamped to the signed 32-bit range, then
 // held unsigned, so "-5" gives 4294967291.
 std::uint32_t parse_option_number(std::string_view text);
+
+// The part of that text the number rule does not read, for a warning: what follows the
+// digits, or all of it when it holds no digit. Empty when all of it is read.
+std::string_view unread_after_number(std::string_view text);
 
 // The full help text, starting with the usage message.
 std::string help_text();

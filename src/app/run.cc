@@ -159,7 +159,9 @@ int run_command(int argc, const char* const* argv, const source_opener& open, ou
       out->append("cutspot " CUTSPOT_VERSION "\nLicence: MIT; free software, without warranty.\n");
       return finish(out, err, EXIT_OK);
     case command::usage:
+      // The usage line first, also on a terminal, where standard error is not buffered.
       out->append(USAGE);
+      out->flush();
       report(err, cl.refusal);
       err.write("Try 'cutspot --help'.\n", 22);
       return finish(out, err, EXIT_USAGE);
@@ -174,6 +176,7 @@ int run_command(int argc, const char* const* argv, const source_opener& open, ou
       break;
     case open_status::cannot_open:
       out->append(USAGE);
+      out->flush();
       report(err, "cannot open " + quote_name(cl.file_name) + ": " + opened.reason);
       return finish(out, err, EXIT_USAGE);
     case open_status::unusable:

@@ -34,7 +34,7 @@ constexpr const char* HELP =
     "  -j, --threads N    video decoder threads (default 0: one per processor)\n"
     "      --no-audio-ok  write the event file of a recording without audio\n"
     "      --full-decode  decode every picture fully (slower; no decoder speed-ups)\n"
-    "      --help         show this help and exit\n"
+    "  -h, --help         show this help and exit\n"
     "      --version      show the version and exit\n"
     "\n"
     "RECORDING '-' reads standard input (with -o).\n"

@@ -77,7 +77,7 @@ probe_options parse_probe_options(int argc, const char* const* argv) {
     }
     if (arg == "--") {
       options_done = true;
-    } else if (arg == "--help") {
+    } else if (arg == "--help" || arg == "-h") {
       o.action = probe_action::help;
       return o;
     } else if (arg == "--version") {

@@ -2,6 +2,8 @@
 //
 //   cutspot-probe [-o FILE] [-a N] [-f] [-q] [-j N] [--no-audio-ok] [--full-decode] RECORDING
 //
+// Options and the recording come in any order; "--" ends the options. "-h", "--help"
+// and "--version" act where they stand: the arguments after them are not examined.
 // Parsing is pure: it reads the arguments and says what to do, or why it refuses them.
 #ifndef CUTSPOT_PROBE_OPTIONS_H_
 #define CUTSPOT_PROBE_OPTIONS_H_

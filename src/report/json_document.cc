@@ -4,7 +4,8 @@
 //    "records": 12, "marks": [{"kind": "D", "ns": 101000000000, "time": "001:41.000",
 //    "start_ns": 100000000000, "end_ns": 102000000000}]}
 // with ", " between members and marks, and a final newline; "mode" is "gap" when
-// audio_scale is 1 and "level" otherwise. Names go through write_json_string.
+// audio_scale is 1 and "level" otherwise; "silence_threshold" is null without audio. Names go
+// through write_json_string.
 #include "report/document.h"
 #include "report/escape.h"
 #include "report/text_builders.h"
@@ -24,9 +25,14 @@ class json_document final : public document_renderer {
     w_ << ", \"event_file\": ";
     write_json_string(w_, context_.event_file_name);
     w_ << (is_gap_mode(range) ? ", \"mode\": \"gap\"" : ", \"mode\": \"level\"")
-       << ", \"audio_scale\": " << range.audio_scale
-       << ", \"silence_threshold\": " << range.silence_threshold
-       << ", \"period_seconds\": " << context_.marks.period_seconds
+       << ", \"audio_scale\": " << range.audio_scale << ", \"silence_threshold\": ";
+    // Without a single audio record there is no threshold; every level counts as quiet.
+    if (range.audio_min > range.audio_max) {
+      w_ << "null";
+    } else {
+      w_ << range.silence_threshold;
+    }
+    w_ << ", \"period_seconds\": " << context_.marks.period_seconds
        << ", \"ignore_seconds\": " << context_.marks.ignore_seconds
        << ", \"records\": " << context_.scan.records << ", \"marks\": [";
   }

@@ -68,6 +68,35 @@ TEST(ProbeOptions, Accepted) {
   EXPECT_EQ(parse({"--version"}).action, probe_action::version);
 }
 
+// The same convention as cutspot's: read left to right, help and version act where they
+// stand, and "--" ends the options.
+TEST(ProbeOptions, HelpVersionAndEndOfOptions) {
+  struct {
+    std::vector<const char*> args;
+    probe_action action;
+    const char* input_or_refusal;
+  } cases[] = {
+      {{"-h"}, probe_action::help, ""},
+      {{"--help"}, probe_action::help, ""},
+      {{"-h", "--bogus"}, probe_action::help, ""},
+      {{"-q", "--version", "a.ts", "b.ts"}, probe_action::version, ""},
+      {{"--bogus", "-h"}, probe_action::usage, "unknown option '--bogus'"},
+      {{"-o", "-h", "a.ts"}, probe_action::run, "a.ts"},
+      {{"-o", "x.evt", "--", "-h"}, probe_action::run, "-h"},
+      {{"-o", "x.evt", "--", "--version"}, probe_action::run, "--version"},
+      {{"-hx"}, probe_action::usage, "unknown option '-hx'"},
+  };
+  for (const auto& c : cases) {
+    const probe_options o = parse(c.args);
+    EXPECT_EQ(o.action, c.action) << c.input_or_refusal;
+    if (c.action == probe_action::run) {
+      EXPECT_EQ(o.input, c.input_or_refusal);
+    } else if (c.action == probe_action::usage) {
+      EXPECT_EQ(o.refusal, c.input_or_refusal);
+    }
+  }
+}
+
 TEST(ProbeOptions, Refused) {
   struct {
     std::vector<const char*> args;
