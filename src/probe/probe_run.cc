@@ -298,7 +298,11 @@ probe_result run_probe(const media_request& request, const probe_hooks& hooks) {
   }
   if (hooks.note) hooks.note(s.media.description);
   s.result.ok = true;
-  if (!read_all(s)) s.result.ok = false;
+  if (hooks.opened && !hooks.opened(&reason)) {
+    fail(s, reason);
+  } else if (!read_all(s)) {
+    s.result.ok = false;
+  }
   s.result.clock_jumps = s.clock.jumps;
   s.result.late = s.order.late;
   close_media(&s.media);
