@@ -1,5 +1,7 @@
 #include "probe/media_input.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -122,6 +124,8 @@ std::string describe(AVFormatContext* f, int video, int audio) {
 // An MP4 file starts with its "ftyp" box; its index comes at the end when the file was
 // written without "faststart", so a file cut short has none.
 bool starts_like_mp4(const std::string& name) {
+  struct stat st;
+  if (stat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;  // A FIFO would block.
   unsigned char head[8] = {};
   std::FILE* f = std::fopen(name.c_str(), "rb");
   if (!f) return false;
@@ -154,7 +158,8 @@ bool open_media(const media_request& request, media_input* media, std::string* r
   int rc = avformat_open_input(&f, url.c_str(), nullptr, &options);
   av_dict_free(&options);
   if (rc < 0) {
-    if (rc == AVERROR_EXIT) {
+    // A signal also ends a blocking open (of a FIFO, say) with EINTR.
+    if (rc == AVERROR_EXIT || (request.stop && *request.stop)) {
       *reason = "interrupted";
     } else if (request.input != "-" && starts_like_mp4(request.input)) {
       *reason =
