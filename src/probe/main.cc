@@ -39,7 +39,8 @@ constexpr const char* HELP =
     "\n"
     "RECORDING '-' reads standard input (with -o).\n"
     "Exit status: 0 written, 1 failed, 2 usage error, 3 the event file exists,\n"
-    "130/143 interrupted. No event file is left behind by a run that did not succeed.\n";
+    "128+N interrupted by signal N. No event file is left behind by a run that did not\n"
+    "succeed.\n";
 
 volatile std::sig_atomic_t stop_signal = 0;
 
