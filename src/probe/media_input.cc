@@ -153,6 +153,11 @@ bool open_media(const media_request& request, media_input* media, std::string* r
   // "file:" keeps names with a colon from being taken for network protocols, and the
   // white list keeps playlists from fetching anything.
   std::string url = request.input == "-" ? "pipe:0" : "file:" + request.input;
+  if (request.io) {
+    f->pb = request.io;
+    f->flags |= AVFMT_FLAG_CUSTOM_IO;
+    url.clear();
+  }
   AVDictionary* options = nullptr;
   av_dict_set(&options, "protocol_whitelist", "file,pipe", 0);
   int rc = avformat_open_input(&f, url.c_str(), nullptr, &options);
@@ -161,7 +166,7 @@ bool open_media(const media_request& request, media_input* media, std::string* r
     // A signal also ends a blocking open (of a FIFO, say) with EINTR.
     if (rc == AVERROR_EXIT || (request.stop && *request.stop)) {
       *reason = "interrupted";
-    } else if (request.input != "-" && starts_like_mp4(request.input)) {
+    } else if (!request.io && request.input != "-" && starts_like_mp4(request.input)) {
       *reason =
           "an MP4 file without its index (cut short before it was finished?): " + av_error_text(rc);
     } else {
