@@ -91,9 +91,15 @@ TEST(ProbeQueue, ReleasesInTimeOrderOnceTheHoldIsOver) {
     std::int64_t push;
     std::vector<std::int64_t> released;
   } steps[] = {
-      {50, {}},          {10, {}},     {149, {10}},  {150, {50}}, {120, {}},
-      {249, {120, 149}}, {250, {150}}, {100, {100}},  // Late, and old at once: it leaves, for the
-                                                      // sequencer to drop.
+      {50, {}},
+      {10, {}},
+      {149, {10}},
+      {150, {50}},
+      {120, {}},
+      {249, {120, 149}},
+      {250, {150}},
+      {100, {100}},  // Late, and old at once: it leaves, for the
+                     // sequencer to drop.
       {349, {249}},
   };
   reorder_queue q;
