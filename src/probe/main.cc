@@ -39,7 +39,8 @@ constexpr const char* HELP =
     "\n"
     "RECORDING '-' reads standard input (with -o).\n"
     "Exit status: 0 written, 1 failed, 2 usage error, 3 the event file exists,\n"
-    "130/143 interrupted. No event file is left behind by a run that did not succeed.\n";
+    "128+N interrupted by signal N. No event file is left behind by a run that did not\n"
+    "succeed.\n";
 
 volatile std::sig_atomic_t stop_signal = 0;
 
@@ -53,15 +54,21 @@ void say(const std::string& text) {
             &reason);
 }
 
+// Every signal whose default would end the program without a word: the temporary file
+// goes with it, and the status says which signal it was. SIGPIPE stays ignored, so that a
+// closed output pipe is reported as a write error.
 void install_handlers() {
   struct sigaction sa = {};
   sa.sa_handler = on_signal;
-  // A second signal ends the program at once if the first one's clean-up hangs.
+  // A second signal ends the program at once if the first one's clean-up hangs. Without
+  // SA_RESTART a blocking open or read returns, so a run waiting for a FIFO stops too.
   sa.sa_flags = SA_RESETHAND;
   sigemptyset(&sa.sa_mask);
-  sigaction(SIGINT, &sa, nullptr);
-  sigaction(SIGTERM, &sa, nullptr);
-  // A closed output pipe is reported as a write error, not a silent death.
+  for (int sig : {SIGHUP, SIGINT, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGTERM, SIGVTALRM, SIGPROF,
+                  SIGXCPU, SIGXFSZ, SIGPOLL, SIGPWR, SIGSTKFLT}) {
+    sigaction(sig, &sa, nullptr);
+  }
+  for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) sigaction(sig, &sa, nullptr);
   signal(SIGPIPE, SIG_IGN);
 }
 
@@ -102,14 +109,17 @@ int run(const probe_options& opts) {
     say("cutspot-probe: " + printable(target) + " is the recording itself\n");
     return EXIT_USAGE;
   }
+  // Whether the event file exists is known before the recording is opened, so a batch
+  // run skips what it did before quickly; the temporary file is made only once the
+  // recording is open, so a run stopped while it waits for its input leaves nothing.
   output_file out;
-  if (!open_output(target, opts.force, mask, &out, &reason)) {
+  if (!check_output(target, opts.force, &out, &reason)) {
     // A batch run with -q over a folder skips the recordings done before in silence.
-    if (!(out.exists && opts.quiet)) say("cutspot-probe: " + printable(reason) + "\n");
-    return out.exists ? EXIT_EXISTS : EXIT_FAILED;
+    if (!opts.quiet) say("cutspot-probe: " + printable(reason) + "\n");
+    return EXIT_EXISTS;
   }
   event_writer writer;
-  start_events(writer, out.fd);
+  bool output_failed = false;
 
   progress_state progress;
   progress.active = !opts.quiet && isatty(STDERR_FILENO);
@@ -127,6 +137,14 @@ int run(const probe_options& opts) {
       say(progress_line(done, total, now));
     };
   }
+  hooks.opened = [&](std::string* why) {
+    if (!open_output(target, opts.force, mask, &out, why)) {
+      output_failed = true;
+      return false;
+    }
+    start_events(writer, out.fd);
+    return true;
+  };
   hooks.write = [&](const std::vector<cutspot::event_record>& records, std::string* why) {
     return add_events(writer, records, why);
   };
@@ -141,17 +159,27 @@ int run(const probe_options& opts) {
   probe_result result = run_probe(request, hooks);
   if (progress.shown) say(progress_clear());
 
+  // Signals are held while the file is put in place: once it is there, the run has
+  // succeeded whatever came meanwhile, and the status says so.
+  bool committed = false;
   if (result.ok && !stop_signal) {
     result.ok = flush_events(writer, &result.reason) && commit_output(&out, &result.reason);
+    committed = result.ok;
   }
-  if (stop_signal) {
+  if (stop_signal && !committed) {
     abandon_output(&out);
     if (!opts.quiet) say("cutspot-probe: interrupted; no event file written\n");
     return 128 + stop_signal;
   }
   if (!result.ok) {
     abandon_output(&out);
-    say("cutspot-probe: " + name + ": " + printable(result.reason) + "\n");
+    if (output_failed && out.exists) {
+      if (!opts.quiet) say("cutspot-probe: " + printable(result.reason) + "\n");
+    } else if (output_failed) {
+      say("cutspot-probe: " + printable(result.reason) + "\n");
+    } else {
+      say("cutspot-probe: " + name + ": " + printable(result.reason) + "\n");
+    }
     return out.exists ? EXIT_EXISTS : EXIT_FAILED;
   }
   if (!opts.quiet) {

@@ -1,5 +1,7 @@
 #include "probe/media_input.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -122,6 +124,8 @@ std::string describe(AVFormatContext* f, int video, int audio) {
 // An MP4 file starts with its "ftyp" box; its index comes at the end when the file was
 // written without "faststart", so a file cut short has none.
 bool starts_like_mp4(const std::string& name) {
+  struct stat st;
+  if (stat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;  // A FIFO would block.
   unsigned char head[8] = {};
   std::FILE* f = std::fopen(name.c_str(), "rb");
   if (!f) return false;
@@ -149,14 +153,20 @@ bool open_media(const media_request& request, media_input* media, std::string* r
   // "file:" keeps names with a colon from being taken for network protocols, and the
   // white list keeps playlists from fetching anything.
   std::string url = request.input == "-" ? "pipe:0" : "file:" + request.input;
+  if (request.io) {
+    f->pb = request.io;
+    f->flags |= AVFMT_FLAG_CUSTOM_IO;
+    url.clear();
+  }
   AVDictionary* options = nullptr;
   av_dict_set(&options, "protocol_whitelist", "file,pipe", 0);
   int rc = avformat_open_input(&f, url.c_str(), nullptr, &options);
   av_dict_free(&options);
   if (rc < 0) {
-    if (rc == AVERROR_EXIT) {
+    // A signal also ends a blocking open (of a FIFO, say) with EINTR.
+    if (rc == AVERROR_EXIT || (request.stop && *request.stop)) {
       *reason = "interrupted";
-    } else if (request.input != "-" && starts_like_mp4(request.input)) {
+    } else if (!request.io && request.input != "-" && starts_like_mp4(request.input)) {
       *reason =
           "an MP4 file without its index (cut short before it was finished?): " + av_error_text(rc);
     } else {

@@ -8,6 +8,7 @@
 #include <string>
 
 struct AVFormatContext;
+struct AVIOContext;
 struct AVCodecContext;
 
 namespace cutspot::probe {
@@ -19,6 +20,7 @@ struct media_request {
   bool no_audio_ok = false;
   bool full_decode = false;
   const volatile std::sig_atomic_t* stop = nullptr;  // Non-zero aborts blocking reads.
+  AVIOContext* io = nullptr;  // Read from this instead of input (the fuzzer's memory); not freed.
 };
 
 struct media_input {

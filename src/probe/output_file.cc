@@ -1,15 +1,23 @@
 #include "probe/output_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 namespace cutspot::probe {
 namespace {
+
+int rename_noreplace(const char* from, const char* to) {
+  return renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+}
 
 std::string directory_of(const std::string& path) {
   std::size_t slash = path.rfind('/');
@@ -18,11 +26,50 @@ std::string directory_of(const std::string& path) {
   return path.substr(0, slash);
 }
 
+std::string base_of(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 std::string errno_text(int err) {
   return std::strerror(err);
 }
 
+std::string exists_text(const std::string& target) {
+  return target + " exists; use --force to replace it";
+}
+
+// Where the file system cannot rename without replacing (FUSE, some network file
+// systems), an exclusive create claims the name first; the rename then replaces only
+// that empty file of ours. Its inode is kept to remove it again if the rename fails.
+int claim_and_rename(const std::string& from, const std::string& to) {
+  int fd = open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) return -1;
+  struct stat mine;
+  bool known = fstat(fd, &mine) == 0;
+  close(fd);
+  if (output_sys.rename(from.c_str(), to.c_str()) == 0) return 0;
+  int err = errno;
+  struct stat now;
+  if (known && lstat(to.c_str(), &now) == 0 && now.st_dev == mine.st_dev &&
+      now.st_ino == mine.st_ino) {
+    unlink(to.c_str());
+  }
+  errno = err;
+  return -1;
+}
+
+int move_into_place(const output_file& out) {
+  if (out.replace) return output_sys.rename(out.temp_name.c_str(), out.target.c_str());
+  if (output_sys.rename_noreplace(out.temp_name.c_str(), out.target.c_str()) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return -1;
+  return claim_and_rename(out.temp_name, out.target);
+}
+
 }  // namespace
+
+const output_calls REAL_OUTPUT_CALLS = {::write, ::fsync, ::rename, rename_noreplace};
+output_calls output_sys = REAL_OUTPUT_CALLS;
 
 std::string default_event_name(std::string_view recording) {
   std::size_t slash = recording.rfind('/');
@@ -32,41 +79,98 @@ std::string default_event_name(std::string_view recording) {
   return std::string(recording) + ".evt";
 }
 
-bool open_output(const std::string& target, bool replace, mode_t umask_bits, output_file* out,
-                 std::string* reason) {
+bool names_open_descriptor(const std::string& path) {
+  std::string name = path;
+  // Each step resolves the directory and looks at the last component, which may be a
+  // link (/dev/stdout -> /proc/self/fd/1); a descriptor's own link is never followed,
+  // since it leads to whatever file is open.
+  for (int hops = 0; hops < 16; ++hops) {
+    char dir[PATH_MAX];
+    if (!realpath(directory_of(name).c_str(), dir)) return false;
+    if (std::string_view(dir).starts_with("/proc/")) return true;
+    std::string here = std::string(dir) + "/" + base_of(name);
+    char link[PATH_MAX];
+    ssize_t n = readlink(here.c_str(), link, sizeof link - 1);
+    if (n <= 0) return false;
+    link[n] = 0;
+    name = link[0] == '/' ? std::string(link) : std::string(dir) + "/" + link;
+  }
+  return false;
+}
+
+int remove_stale_temporaries(const std::string& dir, std::time_t now) {
+  DIR* d = opendir(dir.c_str());
+  if (!d) return 0;
+  int removed = 0;
+  while (const dirent* e = readdir(d)) {
+    std::string_view name = e->d_name;
+    if (!name.starts_with(TEMP_PREFIX) || name.size() != std::strlen(TEMP_PREFIX) + 6) continue;
+    std::string path = dir + "/" + e->d_name;
+    int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat st;
+    // A live run holds the lock from just after it made the file: an unlocked file
+    // that old has no run left to finish it.
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_mtime <= now - STALE_AFTER_S &&
+        flock(fd, LOCK_EX | LOCK_NB) == 0 && unlink(path.c_str()) == 0) {
+      ++removed;
+    }
+    close(fd);
+  }
+  closedir(d);
+  return removed;
+}
+
+bool check_output(const std::string& target, bool replace, output_file* out, std::string* reason) {
   out->target = target;
   out->replace = replace;
   out->temp_name.clear();
   out->exists = false;
   out->direct = false;
-  if (target == "-") {
-    out->fd = STDOUT_FILENO;
-    return true;
-  }
+  if (target == "-") return true;
   struct stat st;
   // A device or a pipe (/dev/stdout, a FIFO) is written to as it is: there is no file
-  // to lose, and renaming over it would replace the device itself.
+  // to lose, and renaming over it would replace the device itself. What decides is the
+  // file's type, not its directory: /dev/shm holds ordinary files.
   bool special = stat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
-  if (special || target.starts_with("/dev/")) {
-    out->fd = open(target.c_str(), O_WRONLY | O_CLOEXEC);
-    if (out->fd < 0) {
-      *reason = "cannot open " + target + ": " + errno_text(errno);
-      return false;
-    }
+  if (special || names_open_descriptor(target)) {
     out->direct = true;
     return true;
   }
   if (!replace && lstat(target.c_str(), &st) == 0) {
     out->exists = true;
-    *reason = target + " exists; use --force to replace it";
+    *reason = exists_text(target);
     return false;
   }
-  std::string pattern = directory_of(target) + "/.cutspot-probe-XXXXXX";
-  int fd = mkstemp(pattern.data());
+  return true;
+}
+
+bool open_output(const std::string& target, bool replace, mode_t umask_bits, output_file* out,
+                 std::string* reason) {
+  if (!check_output(target, replace, out, reason)) return false;
+  if (target == "-") {
+    out->fd = STDOUT_FILENO;
+    return true;
+  }
+  if (out->direct) {
+    out->fd = open(target.c_str(), O_WRONLY | O_CLOEXEC);
+    if (out->fd < 0) {
+      out->direct = false;
+      *reason = "cannot open " + target + ": " + errno_text(errno);
+      return false;
+    }
+    return true;
+  }
+  std::string dir = directory_of(target);
+  remove_stale_temporaries(dir, time(nullptr));
+  std::string pattern = dir + "/" + TEMP_PREFIX + "XXXXXX";
+  int fd = mkostemp(pattern.data(), O_CLOEXEC);
   if (fd < 0) {
-    *reason = "cannot create a file in " + directory_of(target) + ": " + errno_text(errno);
+    *reason = "cannot create a file in " + dir + ": " + errno_text(errno);
     return false;
   }
+  // Where locks are not supported the file is simply never taken for stale.
+  flock(fd, LOCK_EX | LOCK_NB);
   if (fchmod(fd, 0644 & ~umask_bits) != 0) {
     int err = errno;
     close(fd);
@@ -81,7 +185,7 @@ bool open_output(const std::string& target, bool replace, mode_t umask_bits, out
 
 bool write_all(int fd, const unsigned char* data, std::size_t size, std::string* reason) {
   while (size > 0) {
-    ssize_t n = write(fd, data, size);
+    ssize_t n = output_sys.write(fd, data, size);
     if (n < 0) {
       if (errno == EINTR) continue;
       *reason = "cannot write the event file: " + errno_text(errno);
@@ -105,9 +209,12 @@ bool commit_output(output_file* out, std::string* reason) {
     return true;
   }
   if (out->temp_name.empty()) return true;
+  // An error that fsync or close report is the last word on the data: the file is not
+  // kept. Closing drops the lock; a fresh time keeps the file from being taken for stale.
   int fd = out->fd;
   out->fd = -1;
-  int err = fsync(fd) != 0 ? errno : 0;
+  int err = output_sys.fsync(fd) != 0 ? errno : 0;
+  if (err == 0 && futimens(fd, nullptr) != 0) err = errno;
   if (close(fd) != 0 && err == 0) err = errno;
   if (err != 0) {
     *reason = "cannot write the event file: " + errno_text(err);
@@ -115,36 +222,19 @@ bool commit_output(output_file* out, std::string* reason) {
     out->temp_name.clear();
     return false;
   }
-  int rc;
-  if (out->replace) {
-    rc = rename(out->temp_name.c_str(), out->target.c_str());
-  } else {
-    // link() fails with EEXIST instead of replacing, so a file that appeared while the
-    // recording was read survives.
-    rc = link(out->temp_name.c_str(), out->target.c_str());
-    if (rc == 0) {
-      unlink(out->temp_name.c_str());
-    } else if (errno == EPERM || errno == EOPNOTSUPP) {
-      // File systems without hard links: check, then rename.
-      struct stat st;
-      if (lstat(out->target.c_str(), &st) == 0) {
-        errno = EEXIST;
-      } else {
-        rc = rename(out->temp_name.c_str(), out->target.c_str());
-      }
-    }
-  }
-  if (rc != 0) {
-    int err = errno;
-    unlink(out->temp_name.c_str());
-    out->temp_name.clear();
-    out->exists = err == EEXIST;
-    *reason = out->exists ? out->target + " exists; use --force to replace it"
-                          : "cannot write " + out->target + ": " + errno_text(err);
-    return false;
-  }
+  sigset_t all, before;
+  sigfillset(&all);
+  sigprocmask(SIG_BLOCK, &all, &before);
+  int rc = move_into_place(*out);
+  err = errno;
+  if (rc != 0) unlink(out->temp_name.c_str());
+  sigprocmask(SIG_SETMASK, &before, nullptr);
   out->temp_name.clear();
-  return true;
+  if (rc == 0) return true;
+  out->exists = err == EEXIST;
+  *reason = out->exists ? exists_text(out->target)
+                        : "cannot write " + out->target + ": " + errno_text(err);
+  return false;
 }
 
 void abandon_output(output_file* out) {

@@ -6,12 +6,17 @@
 #include <string_view>
 
 extern "C" {
+#include <libavutil/opt.h>
+}
+
+extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 }
 
 #include "probe/audio_scale.h"
 #include "probe/audio_windows.h"
+#include "probe/coverage.h"
 #include "probe/frame_levels.h"
 #include "probe/region_means.h"
 #include "probe/reorder_queue.h"
@@ -50,6 +55,7 @@ struct run_state {
   std::vector<audio_window> window_out;
   std::vector<event_record> out;
   std::int64_t reached_us = INT64_MIN;  // Furthest packet end in container time.
+  coverage pictures;
 };
 
 std::int64_t picture_duration_ns(const run_state& s, const AVFrame* f) {
@@ -106,6 +112,7 @@ bool take_picture(run_state& s, const AVFrame* f) {
   auto samples = region_means(plane);
   std::copy(samples.begin(), samples.end(), r.samples);
   queue_push(s.queue, r, t + duration);
+  add_picture(s.pictures, t, duration);
   ++s.result.pictures;
   return true;
 }
@@ -204,29 +211,42 @@ bool check_complete(run_state& s) {
                 "the audio track held no sound that could be decoded "
                 "(--no-audio-ok writes the event file anyway)");
   }
-  // A transport stream is whole packets of 188 bytes (192 with time codes, 204 with
-  // error correction); recorders write nothing else, so anything more was cut off.
-  if (f->pb && (f->pb->seekable & AVIO_SEEKABLE_NORMAL) && f->iformat &&
-      std::string_view(f->iformat->name) == "mpegts") {
-    std::int64_t size = avio_size(f->pb);
-    if (size > 0 && size % 188 != 0 && size % 192 != 0 && size % 204 != 0) {
+  // A transport stream is whole packets (of 188 bytes, 192 with time codes, 204 with
+  // error correction, as the demultiplexer found); recorders write nothing else, so
+  // anything more was cut off. From a pipe, what was read is the size.
+  if (f->pb && f->iformat && std::string_view(f->iformat->name) == "mpegts") {
+    std::int64_t packet = 0;
+    if (av_opt_get_int(const_cast<AVFormatContext*>(f), "ts_packetsize", AV_OPT_SEARCH_CHILDREN,
+                       &packet) < 0 ||
+        packet <= 0) {
+      packet = 188;
+    }
+    std::int64_t size =
+        (f->pb->seekable & AVIO_SEEKABLE_NORMAL) ? avio_size(f->pb) : avio_tell(f->pb);
+    if (size > 0 && size % packet != 0) {
       return fail(s, "the recording ends within a transport stream packet (truncated?)");
     }
   }
-  if (f->duration <= 0 || f->duration_estimation_method != AVFMT_DURATION_FROM_STREAM ||
-      s.reached_us == INT64_MIN) {
-    return true;
+  if (f->duration > 0 && f->duration_estimation_method == AVFMT_DURATION_FROM_STREAM &&
+      s.reached_us != INT64_MIN) {
+    std::int64_t start = f->start_time != AV_NOPTS_VALUE ? f->start_time : 0;
+    std::int64_t reached = s.reached_us - start;
+    if (reached < f->duration - TRUNCATION_SLACK_US) {
+      char buf[160];
+      std::snprintf(buf, sizeof buf,
+                    "the recording ends early: its packets stop at %.1f s of %.1f s (truncated?)",
+                    static_cast<double>(reached) / AV_TIME_BASE,
+                    static_cast<double>(f->duration) / AV_TIME_BASE);
+      return fail(s, buf);
+    }
   }
-  std::int64_t start = f->start_time != AV_NOPTS_VALUE ? f->start_time : 0;
-  std::int64_t reached = s.reached_us - start;
-  if (reached < f->duration - TRUNCATION_SLACK_US) {
-    char buf[160];
-    std::snprintf(buf, sizeof buf,
-                  "the recording ends early: its packets stop at %.1f s of %.1f s (truncated?)",
-                  static_cast<double>(reached) / AV_TIME_BASE,
-                  static_cast<double>(f->duration) / AV_TIME_BASE);
-    return fail(s, buf);
-  }
+  // Lengths guessed from the bit rate are too rough to judge by.
+  bool length_known =
+      f->duration > 0 && (f->duration_estimation_method == AVFMT_DURATION_FROM_STREAM ||
+                          f->duration_estimation_method == AVFMT_DURATION_FROM_PTS);
+  std::string fault = coverage_fault(
+      s.pictures, length_known ? av_rescale(f->duration, 1'000'000'000, AV_TIME_BASE) : 0);
+  if (!fault.empty()) return fail(s, fault);
   return true;
 }
 
@@ -298,7 +318,11 @@ probe_result run_probe(const media_request& request, const probe_hooks& hooks) {
   }
   if (hooks.note) hooks.note(s.media.description);
   s.result.ok = true;
-  if (!read_all(s)) s.result.ok = false;
+  if (hooks.opened && !hooks.opened(&reason)) {
+    fail(s, reason);
+  } else if (!read_all(s)) {
+    s.result.ok = false;
+  }
   s.result.clock_jumps = s.clock.jumps;
   s.result.late = s.order.late;
   close_media(&s.media);

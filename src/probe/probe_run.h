@@ -13,7 +13,9 @@
 namespace cutspot::probe {
 
 struct probe_hooks {
-  std::function<void(const std::string&)> note;                 // Which streams are used.
+  std::function<void(const std::string&)> note;  // Which streams are used.
+  // Once the recording is open, before anything is read: false (with a reason) fails.
+  std::function<bool(std::string*)> opened;
   std::function<void(double done_s, double total_s)> progress;  // After each packet.
   std::function<bool(const std::vector<event_record>&, std::string*)> write;
 };

@@ -1,0 +1,308 @@
+// How cutspot-probe puts its event file in place: never over an existing file without
+// --force, whatever the file system offers; decided by the file's type; failures of
+// every system call leave nothing; signals wait until the file is there; and the
+// temporary files of killed runs are removed.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "probe/output_file.h"
+
+namespace cutspot::probe {
+namespace {
+
+const unsigned char* bytes(const char* text) {
+  return reinterpret_cast<const unsigned char*>(text);
+}
+
+std::string content(const std::string& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void put(const std::string& p, const std::string& text) {
+  std::ofstream(p, std::ios::binary) << text;
+}
+
+// A scratch directory, and the real system calls back after each test.
+struct OutputSafety : ::testing::Test {
+  std::filesystem::path dir;
+  void SetUp() override {
+    char pattern[] = "/tmp/probe-output-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir = pattern;
+  }
+  void TearDown() override {
+    output_sys = REAL_OUTPUT_CALLS;
+    std::filesystem::remove_all(dir);
+  }
+  std::string path(const char* name) const { return (dir / name).string(); }
+  std::vector<std::string> names() const {
+    std::vector<std::string> out;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) {
+      out.push_back(e.path().filename().string());
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+  // Opens a.evt, writes "new" and commits it.
+  bool write_new(bool replace, std::string* reason, output_file* out) {
+    if (!open_output(path("a.evt"), replace, 022, out, reason)) return false;
+    return write_all(out->fd, bytes("new"), 3, reason) && commit_output(out, reason);
+  }
+};
+
+TEST_F(OutputSafety, DecidedByTheFileTypeNotItsDirectory) {
+  // /dev/shm holds ordinary files: kept without --force, replaced whole with it.
+  if (!std::filesystem::is_directory("/dev/shm") || access("/dev/shm", W_OK) != 0) {
+    GTEST_SKIP() << "no /dev/shm";
+  }
+  std::string name = "/dev/shm/" + dir.filename().string() + ".evt";
+  output_file out;
+  std::string reason;
+  ASSERT_TRUE(open_output(name, false, 022, &out, &reason)) << reason;
+  EXPECT_FALSE(out.direct);
+  ASSERT_TRUE(write_all(out.fd, bytes("first, longer"), 13, &reason));
+  ASSERT_TRUE(commit_output(&out, &reason)) << reason;
+  EXPECT_FALSE(open_output(name, false, 022, &out, &reason));
+  EXPECT_TRUE(out.exists);
+  ASSERT_TRUE(open_output(name, true, 022, &out, &reason)) << reason;
+  ASSERT_TRUE(write_all(out.fd, bytes("second"), 6, &reason));
+  ASSERT_TRUE(commit_output(&out, &reason)) << reason;
+  EXPECT_EQ(content(name), "second");
+  unlink(name.c_str());
+
+  // The name of a descriptor is written through, even when a regular file is open there.
+  int fd = open(path("held").c_str(), O_RDWR | O_CREAT, 0600);
+  ASSERT_GE(fd, 0);
+  for (std::string via : {"/dev/fd/", "/proc/self/fd/"}) {
+    via += std::to_string(fd);
+    EXPECT_TRUE(names_open_descriptor(via)) << via;
+    ASSERT_TRUE(open_output(via, false, 022, &out, &reason)) << reason;
+    EXPECT_TRUE(out.direct);
+    abandon_output(&out);
+  }
+  close(fd);
+  for (const char* name : {"/dev/shm", "/dev/null", "a.evt", "/", "/dev/no/such"}) {
+    EXPECT_FALSE(names_open_descriptor(name)) << name;
+  }
+  EXPECT_EQ(names(), std::vector<std::string>{"held"});
+}
+
+// Another run's event file appears just before this one is put in place.
+int rename_after_another(const char* from, const char* to) {
+  put(to, "another run's");
+  return REAL_OUTPUT_CALLS.rename_noreplace(from, to);
+}
+int no_noreplace(const char*, const char*) {
+  errno = EINVAL;
+  return -1;
+}
+int no_noreplace_after_another(const char* from, const char* to) {
+  put(to, "another run's");
+  return no_noreplace(from, to);
+}
+int no_syscall(const char*, const char*) {
+  errno = ENOSYS;
+  return -1;
+}
+
+TEST_F(OutputSafety, NeverReplacedWithoutForce) {
+  struct {
+    const char* what;
+    int (*noreplace)(const char*, const char*);
+    bool appears;
+  } cases[] = {
+      {"renameat2", REAL_OUTPUT_CALLS.rename_noreplace, false},
+      {"renameat2, another run first", rename_after_another, true},
+      {"no renameat2 in the file system", no_noreplace, false},
+      {"no renameat2 in the file system, another run first", no_noreplace_after_another, true},
+      {"no renameat2 in the kernel", no_syscall, false},
+  };
+  for (const auto& c : cases) {
+    output_sys.rename_noreplace = c.noreplace;
+    output_file out;
+    std::string reason;
+    bool ok = write_new(false, &reason, &out);
+    EXPECT_EQ(ok, !c.appears) << c.what << ": " << reason;
+    EXPECT_EQ(out.exists, c.appears) << c.what;
+    EXPECT_EQ(content(path("a.evt")), c.appears ? "another run's" : "new") << c.what;
+    if (c.appears) {
+      EXPECT_EQ(reason, path("a.evt") + " exists; use --force to replace it");
+    }
+    EXPECT_EQ(names(), std::vector<std::string>{"a.evt"}) << c.what;
+    unlink(path("a.evt").c_str());
+  }
+}
+
+ssize_t write_fails(int, const void*, std::size_t) {
+  errno = EIO;
+  return -1;
+}
+ssize_t write_short(int fd, const void* data, std::size_t size) {
+  return REAL_OUTPUT_CALLS.write(fd, data, size > 1 ? 1 : size);
+}
+int fsync_fails(int) {
+  errno = EIO;
+  return -1;
+}
+int rename_fails(const char*, const char*) {
+  errno = EXDEV;
+  return -1;
+}
+int rename_denied(const char*, const char*) {
+  errno = EACCES;
+  return -1;
+}
+
+TEST_F(OutputSafety, EveryFailedCallFailsAndLeavesNothing) {
+  struct {
+    const char* what;
+    output_calls calls;
+    bool replace;
+    const char* reason;  // Empty: succeeds.
+  } cases[] = {
+      {"short writes",
+       {write_short, ::fsync, ::rename, REAL_OUTPUT_CALLS.rename_noreplace},
+       false,
+       ""},
+      {"write",
+       {write_fails, ::fsync, ::rename, REAL_OUTPUT_CALLS.rename_noreplace},
+       false,
+       "cannot write the event file: Input/output error"},
+      {"fsync",
+       {::write, fsync_fails, ::rename, REAL_OUTPUT_CALLS.rename_noreplace},
+       false,
+       "cannot write the event file: Input/output error"},
+      {"fsync, --force",
+       {::write, fsync_fails, ::rename, REAL_OUTPUT_CALLS.rename_noreplace},
+       true,
+       "cannot write the event file: Input/output error"},
+      {"rename, --force",
+       {::write, ::fsync, rename_fails, REAL_OUTPUT_CALLS.rename_noreplace},
+       true,
+       "cannot write A: Invalid cross-device link"},
+      {"renameat2",
+       {::write, ::fsync, ::rename, rename_denied},
+       false,
+       "cannot write A: Permission denied"},
+      {"rename after the claim",
+       {::write, ::fsync, rename_fails, no_noreplace},
+       false,
+       "cannot write A: Invalid cross-device link"},
+  };
+  for (const auto& c : cases) {
+    output_sys = c.calls;
+    output_file out;
+    std::string reason;
+    bool ok = write_new(c.replace, &reason, &out);
+    if (!ok) abandon_output(&out);  // As the program does after any failure.
+    std::string want = c.reason;
+    if (want.find("A:") != std::string::npos) want.replace(want.find("A:"), 1, path("a.evt"));
+    EXPECT_EQ(ok, want.empty()) << c.what;
+    EXPECT_EQ(reason, want) << c.what;
+    EXPECT_FALSE(out.exists) << c.what;
+    EXPECT_EQ(out.fd, -1) << c.what;
+    if (want.empty()) {
+      EXPECT_EQ(content(path("a.evt")), "new") << c.what;
+      unlink(path("a.evt").c_str());
+    }
+    EXPECT_TRUE(names().empty()) << c.what;
+  }
+}
+
+// What a signal handler finds when it runs: whether the event file was there.
+std::string signal_target;
+volatile sig_atomic_t signal_saw_file = -1;
+void note_signal(int) {
+  signal_saw_file = access(signal_target.c_str(), F_OK) == 0;
+}
+int rename_signalled(const char* from, const char* to) {
+  raise(SIGUSR1);
+  return REAL_OUTPUT_CALLS.rename_noreplace(from, to);
+}
+int rename_signalled_fails(const char* from, const char* to) {
+  raise(SIGUSR1);
+  return rename_denied(from, to);
+}
+
+TEST_F(OutputSafety, SignalsWaitUntilTheFileIsInPlace) {
+  struct sigaction sa = {}, before;
+  sa.sa_handler = note_signal;
+  sigemptyset(&sa.sa_mask);
+  ASSERT_EQ(sigaction(SIGUSR1, &sa, &before), 0);
+  signal_target = path("a.evt");
+  for (bool fails : {false, true}) {
+    signal_saw_file = -1;
+    output_sys.rename_noreplace = fails ? rename_signalled_fails : rename_signalled;
+    output_file out;
+    std::string reason;
+    EXPECT_EQ(write_new(false, &reason, &out), !fails) << reason;
+    // The handler ran once the outcome was settled on disk, and only then.
+    EXPECT_EQ(signal_saw_file, fails ? 0 : 1);
+    EXPECT_EQ(names(), fails ? std::vector<std::string>{} : std::vector<std::string>{"a.evt"});
+    unlink(path("a.evt").c_str());
+  }
+  sigaction(SIGUSR1, &before, nullptr);
+}
+
+TEST_F(OutputSafety, TemporariesOfKilledRunsAreRemoved) {
+  const std::time_t now = time(nullptr);
+  struct {
+    const char* name;
+    std::time_t age;
+    bool locked;
+    bool removed;
+  } cases[] = {
+      {".cutspot-probe-aaaaaa", STALE_AFTER_S, false, true},
+      {".cutspot-probe-bbbbbb", STALE_AFTER_S - 1, false, false},  // Just made.
+      {".cutspot-probe-cccccc", 3600, true, false},                // Its run lives.
+      {".cutspot-probe-dddddd7", 3600, false, false},              // Not one of ours.
+      {"cutspot-probe-eeeeee", 3600, false, false},
+      {"show.evt", 3600, false, false},
+  };
+  std::vector<int> locks;
+  std::vector<std::string> kept;
+  for (const auto& c : cases) {
+    put(path(c.name), "x");
+    struct timespec times[2] = {{now - c.age, 0}, {now - c.age, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path(c.name).c_str(), times, 0), 0);
+    if (c.locked) {
+      locks.push_back(open(path(c.name).c_str(), O_RDONLY));
+      ASSERT_EQ(flock(locks.back(), LOCK_EX), 0);
+    }
+    if (!c.removed) kept.push_back(c.name);
+  }
+  ASSERT_EQ(mkdir(path(".cutspot-probe-ffffff").c_str(), 0700), 0);
+  kept.push_back(".cutspot-probe-ffffff");
+  std::sort(kept.begin(), kept.end());
+  EXPECT_EQ(remove_stale_temporaries(dir.string(), now), 1);
+  EXPECT_EQ(names(), kept);
+
+  // A new run removes them too, and holds the lock on its own.
+  put(path(".cutspot-probe-gggggg"), "x");
+  struct timespec old[2] = {{now - 3600, 0}, {now - 3600, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, path(".cutspot-probe-gggggg").c_str(), old, 0), 0);
+  output_file out;
+  std::string reason;
+  ASSERT_TRUE(open_output(path("a.evt"), false, 022, &out, &reason)) << reason;
+  EXPECT_FALSE(std::filesystem::exists(path(".cutspot-probe-gggggg")));
+  ASSERT_EQ(utimensat(AT_FDCWD, out.temp_name.c_str(), old, 0), 0);
+  EXPECT_EQ(remove_stale_temporaries(dir.string(), now), 0);
+  EXPECT_TRUE(std::filesystem::exists(out.temp_name));
+  abandon_output(&out);
+  for (int fd : locks) close(fd);
+}
+
+}  // namespace
+}  // namespace cutspot::probe
