@@ -1,9 +1,6 @@
-// Structural checks of what a whole run of cutspot printed, shared by the fuzz targets:
-// every output is clean UTF-8, a JSON document parses, the picture is well-formed XML,
-// the cut list ends with its E line exactly when the status is 0, and each document
-// gives back the marks it holds so that a target can compare them. The checks read the
-// outputs alone; what the program prints, byte for byte, is for the tests in tests/.
-// A failed check aborts, so libFuzzer keeps the input.
+// Structural checks of what a whole run printed: clean UTF-8, JSON that parses, well-formed
+// XML, the E line exactly when the status is 0; each document gives back its marks for
+// comparing. Exact bytes are for tests/. A failed check aborts: libFuzzer keeps the input.
 #ifndef CUTSPOT_FUZZ_CHECKS_H_
 #define CUTSPOT_FUZZ_CHECKS_H_
 
@@ -86,21 +83,17 @@ inline bool is_digits(std::string_view text) {
   return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
-// "MMM:SS.mmm", at least three minute digits, '-' before a time under 0: its milliseconds.
-inline bool parse_time(std::string_view text, std::int64_t* ms) {
-  const bool negative = text.starts_with('-');
-  if (negative) text.remove_prefix(1);
-  const std::size_t colon = text.find(':');
-  if (colon == std::string_view::npos || colon < 3 || colon > 12 || text.size() != colon + 7 ||
-      !is_digits(text.substr(0, colon)) || !is_digits(text.substr(colon + 1, 2)) ||
-      text[colon + 1] > '5' || text[colon + 3] != '.' || !is_digits(text.substr(colon + 4))) {
-    return false;
-  }
-  const std::int64_t value = std::stoll(std::string(text.substr(0, colon))) * 60000 +
-                             std::stoll(std::string(text.substr(colon + 1, 2))) * 1000 +
-                             std::stoll(std::string(text.substr(colon + 4)));
-  *ms = negative ? -value : value;
-  return !negative || value > 0;
+// "MMM:SS.mmm" of a time: whole milliseconds toward zero, at least three minute digits,
+// '-' before a time at least a millisecond under 0.
+inline std::string time_text(std::int64_t ns) {
+  const std::int64_t ms = ns / 1000000;
+  const std::uint64_t m = ms < 0 ? 0 - static_cast<std::uint64_t>(ms) : ms;
+  char text[40];
+  std::snprintf(text, sizeof text, "%s%03llu:%02llu.%03llu", ms < 0 ? "-" : "",
+                static_cast<unsigned long long>(m / 60000),
+                static_cast<unsigned long long>(m / 1000 % 60),
+                static_cast<unsigned long long>(m % 1000));
+  return text;
 }
 
 // A mark as a document tells it; what it does not tell stays empty.
@@ -110,103 +103,90 @@ struct seen_mark {
   std::int64_t ns = 0;
 };
 
-// Strict JSON (RFC 8259): the whole text one value, nested at most 32 deep.
-class json_validator {
- public:
-  explicit json_validator(std::string_view text) : t_(text) {}
-  bool valid() { return value(0) && (skip(), i_ == t_.size()); }
-
- private:
-  bool at(char c) { return i_ < t_.size() && t_[i_] == c; }
-  bool eat(char c) { return skip(), at(c) && ++i_; }
-  void skip() {
-    while (i_ < t_.size() && std::string_view(" \t\n\r").find(t_[i_]) != std::string_view::npos)
-      ++i_;
-  }
-  std::size_t digits() {
-    const std::size_t from = i_;
-    while (i_ < t_.size() && t_[i_] >= '0' && t_[i_] <= '9') ++i_;
-    return i_ - from;
-  }
-  // A comma-separated list of `item` up to `close`, the opening bracket eaten.
-  template <typename Item>
-  bool list(char close, Item item) {
+// Strict JSON (RFC 8259): a value from t[*i], nested at most 32 deep.
+inline bool is_json_value(std::string_view t, std::size_t* i, int depth = 0) {
+  auto at = [&](std::string_view any) { return *i < t.size() && any.find(t[*i]) != any.npos; };
+  auto skip = [&] {
+    while (at(" \t\n\r")) ++*i;
+  };
+  auto eat = [&](char c) { return skip(), at({&c, 1}) && ++*i; };
+  auto digits = [&] {
+    const std::size_t from = *i;
+    while (at("0123456789")) ++*i;
+    return *i - from;
+  };
+  auto string = [&] {
+    if (!eat('"')) return false;
+    while (*i < t.size()) {
+      const char c = t[(*i)++];
+      if (c == '"') return true;
+      if (static_cast<unsigned char>(c) < 0x20 || (c == '\\' && !at("\"\\/bfnrtu"))) return false;
+      if (c == '\\' && t[(*i)++] == 'u') {
+        const std::string_view hex = t.substr(*i, 4);
+        if (hex.size() < 4 || hex.find_first_not_of("0123456789abcdefABCDEF") != hex.npos)
+          return false;
+        *i += 4;
+      }
+    }
+    return false;
+  };
+  // A comma-separated list up to `close`, the opening bracket eaten.
+  auto list = [&](char close, auto item) {
     if (eat(close)) return true;
     do {
       if (!item()) return false;
     } while (eat(','));
     return eat(close);
+  };
+  skip();
+  if (depth > 32) return false;
+  if (eat('{')) {
+    return list('}', [&] { return string() && eat(':') && is_json_value(t, i, depth + 1); });
   }
-  bool value(int depth) {
-    skip();
-    if (depth > 32) return false;
-    if (eat('{'))
-      return list('}', [&] { return skip(), string() && eat(':') && value(depth + 1); });
-    if (eat('[')) return list(']', [&] { return value(depth + 1); });
-    if (at('"')) return string();
-    for (std::string_view word : {"true", "false", "null"}) {
-      if (t_.substr(i_).starts_with(word)) return i_ += word.size(), true;
-    }
-    if (at('-')) ++i_;
-    const bool zero = at('0');
-    const std::size_t whole = digits();
-    if (whole == 0 || (zero && whole > 1)) return false;
-    if (eat('.') && digits() == 0) return false;
-    if (at('e') || at('E')) {
-      ++i_;
-      if (!eat('+')) eat('-');
-      return digits() > 0;
-    }
-    return true;
+  if (eat('[')) return list(']', [&] { return is_json_value(t, i, depth + 1); });
+  if (at("\"")) return string();
+  for (std::string_view word : {"true", "false", "null"}) {
+    if (t.substr(*i).starts_with(word)) return *i += word.size(), true;
   }
-  bool string() {
-    if (!eat('"')) return false;
-    while (i_ < t_.size()) {
-      const char c = t_[i_++];
-      if (c == '"') return true;
-      if (static_cast<unsigned char>(c) < 0x20 || i_ == t_.size()) return false;
-      if (c != '\\') continue;
-      const char e = t_[i_++];
-      if (e == 'u') {
-        const std::string_view hex = t_.substr(i_, 4);
-        if (hex.size() < 4 || hex.find_first_not_of("0123456789abcdefABCDEF") != hex.npos)
-          return false;
-        i_ += 4;
-      } else if (std::string_view("\"\\/bfnrt").find(e) == std::string_view::npos) {
-        return false;
-      }
-    }
-    return false;
+  if (at("-")) ++*i;
+  const bool zero = at("0");
+  const std::size_t whole = digits();
+  if (whole == 0 || (zero && whole > 1) || (at(".") && (++*i, digits() == 0))) return false;
+  if (at("eE")) {
+    ++*i;
+    if (at("+-")) ++*i;
+    if (digits() == 0) return false;
   }
+  return true;
+}
 
-  std::string_view t_;
-  std::size_t i_ = 0;
-};
+inline bool is_json(std::string_view text) {
+  std::size_t i = 0;
+  return is_json_value(text, &i) && text.find_first_not_of(" \t\n\r", i) == text.npos;
+}
 
-// The text of the member `key` at or after `*at` in a valid JSON document, quotes
-// stripped: inside a JSON string a quote is always escaped, so `"key": ` is a member.
-inline std::string_view json_member(std::string_view doc, std::string_view key, std::size_t* at) {
-  const std::string pattern = "\"" + std::string(key) + "\": ";
-  *at = doc.find(pattern, *at);
+// The text after `prefix` at or after `*at`, up to any of `stop`; *at moves past the prefix.
+// In valid JSON and XML a prefix that begins with a quote cannot lie inside a string.
+inline std::string_view after(std::string_view text, std::string_view prefix, std::size_t* at,
+                              std::string_view stop) {
+  *at = text.find(prefix, *at);
   if (*at == std::string_view::npos) return {};
-  *at += pattern.size();
-  const bool quoted = doc[*at] == '"';
-  const std::size_t from = *at + quoted;
-  const std::size_t end = quoted ? doc.find('"', from) : doc.find_first_of(",}]", from);
-  return doc.substr(from, end - from);
+  *at += prefix.size();
+  return text.substr(*at, text.find_first_of(stop, *at) - *at);
 }
 
 // Character data of XML: '<' nowhere, '&' only in a predefined entity or a reference.
 inline bool is_xml_chars(std::string_view text) {
   if (text.find('<') != std::string_view::npos) return false;
   for (std::size_t at = text.find('&'); at != text.npos; at = text.find('&', at + 1)) {
-    const std::string_view ref = text.substr(at + 1, text.find(';', at) - at - 1);
-    const std::string_view number = ref.substr(ref.starts_with("#x") ? 2 : 1);
-    const bool numeric = ref.starts_with('#') && !number.empty() &&
-                         number.find_first_not_of(ref[1] == 'x' ? "0123456789abcdefABCDEF"
-                                                                : "0123456789") == ref.npos;
-    if (text.find(';', at) == text.npos || (!numeric && ref != "amp" && ref != "lt" &&
-                                            ref != "gt" && ref != "quot" && ref != "apos")) {
+    const std::size_t end = text.find(';', at);
+    const std::string_view ref = text.substr(at + 1, end - at - 1);
+    const std::string_view digits = ref.starts_with("#x") ? "0123456789abcdefABCDEF" : "0123456789";
+    const std::size_t from = ref.starts_with("#x") ? 2 : 1;
+    const bool numeric =
+        ref.size() > from && ref[0] == '#' && ref.find_first_not_of(digits, from) == ref.npos;
+    if (end == text.npos || (!numeric && ref != "amp" && ref != "lt" && ref != "gt" &&
+                             ref != "quot" && ref != "apos")) {
       return false;
     }
   }
@@ -304,10 +284,7 @@ inline std::vector<seen_mark> check_cut_list(std::string_view out, int status) {
   std::string_view text = out.substr(list == 0 ? 0 : list + 2);
   take_line(&text);
   for (std::string_view line = take_line(&text); line != "E\n"; line = take_line(&text)) {
-    std::int64_t ms = 0;
-    check(line.size() > 2 && (line[0] == 'A' || line[0] == 'D') &&
-              parse_time(line.substr(1, line.size() - 2), &ms),
-          "a line of the cut list", line);
+    check(line.size() > 2 && (line[0] == 'A' || line[0] == 'D'), "a line of the cut list", line);
     marks.push_back({line[0], std::string(line.substr(1, line.size() - 2))});
   }
   return marks;
@@ -316,24 +293,22 @@ inline std::vector<seen_mark> check_cut_list(std::string_view out, int status) {
 // The JSON document: its marks, each time agreeing with its ns, and its record count.
 inline std::vector<seen_mark> check_json(std::string_view doc, std::uint64_t* records) {
   check(doc.ends_with("}\n") && doc.find('\n') == doc.size() - 1 &&
-            is_clean_text(doc, false, true) && json_validator(doc).valid(),
+            is_clean_text(doc, false, true) && is_json(doc),
         "JSON does not parse", doc);
   std::size_t at = 0;
-  const std::string_view count = json_member(doc, "records", &at);
+  const std::string_view count = after(doc, "\"records\": ", &at, ",");
   check(is_digits(count) && doc.substr(at + count.size(), 12) == ", \"marks\": [",
         "the JSON record count and marks", doc);
   *records = std::stoull(std::string(count));
   std::vector<seen_mark> marks;
-  for (std::string_view kind = json_member(doc, "kind", &at); !kind.empty();
-       kind = json_member(doc, "kind", &at)) {
-    const std::string_view ns = json_member(doc, "ns", &at);
-    const std::string_view time = json_member(doc, "time", &at);
-    std::int64_t ms = 0;
-    check((kind == "A" || kind == "D") && is_digits(ns.substr(ns.starts_with('-'))) &&
-              parse_time(time, &ms),
-          "a JSON mark", doc);
+  for (std::string_view kind = after(doc, "{\"kind\": \"", &at, "\""); !kind.empty();
+       kind = after(doc, "{\"kind\": \"", &at, "\"")) {
+    const std::string_view ns = after(doc, "\"ns\": ", &at, ",}");
+    const std::string_view time = after(doc, "\"time\": \"", &at, "\"");
+    check((kind == "A" || kind == "D") && is_digits(ns.substr(ns.starts_with('-'))), "a JSON mark",
+          doc);
     marks.push_back({kind[0], std::string(time), std::stoll(std::string(ns))});
-    check(ms == marks.back().ns / 1000000, "a JSON mark's time is not its ns", time);
+    check(time == time_text(marks.back().ns), "a JSON mark's time is not its ns", time);
   }
   return marks;
 }
@@ -367,36 +342,30 @@ struct chapter {
 
 // The chapters: contiguous from 0, none ending before it starts.
 inline std::vector<chapter> check_chapters(std::string_view doc) {
-  check(take_line(&doc) == ";FFMETADATA1\n", "the chapters' header", doc);
+  check(doc.starts_with(";FFMETADATA1\n"), "the chapters' header", doc);
   std::vector<chapter> chapters;
-  while (!doc.empty()) {
-    std::string_view lines[5];
-    for (std::string_view& line : lines) line = take_line(&doc);
-    auto value = [&](int k, std::string_view key) {
-      check(lines[k].starts_with(key) && lines[k].ends_with('\n'), "a chapter's line", lines[k]);
-      return lines[k].substr(key.size(), lines[k].size() - key.size() - 1);
-    };
-    check(lines[0] == "[CHAPTER]\n" && value(1, "TIMEBASE=") == "1/1000", "a chapter", lines[0]);
-    const std::string_view start = value(2, "START=");
-    const std::string_view end = value(3, "END=");
-    const std::string_view title = value(4, "title=");
-    check(is_digits(start.substr(start.starts_with('-'))) &&
+  for (std::size_t at = 13, from = 13; at < doc.size(); from = at) {
+    const std::string start(after(doc, "START=", &at, "\n")), end(after(doc, "END=", &at, "\n"));
+    const std::string title(after(doc, "title=", &at, "\n"));
+    const std::string block =
+        "[CHAPTER]\nTIMEBASE=1/1000\nSTART=" + start + "\nEND=" + end + "\ntitle=" + title + "\n";
+    check(at != doc.npos && doc.substr(from, block.size()) == block &&
+              is_digits(start.substr(start.starts_with('-'))) &&
               is_digits(end.substr(end.starts_with('-'))),
-          "a chapter's times", lines[2]);
-    chapters.push_back(
-        {std::stoll(std::string(start)), std::stoll(std::string(end)), std::string(title)});
-    const chapter& c = chapters.back();
-    check(c.end_ms >= c.start_ms, "a chapter ends before it starts", lines[3]);
-    check(chapters.size() == 1
-              ? c.start_ms == 0
-              : c.start_ms == chapters[chapters.size() - 2].end_ms && c.title != "Start",
-          "chapters not contiguous", lines[2]);
+          "a chapter", doc.substr(from));
+    chapters.push_back({std::stoll(start), std::stoll(end), title});
+    at = from + block.size();
+    check(chapters.back().end_ms >= chapters.back().start_ms, "a chapter ends before it starts",
+          block);
+    check(chapters.size() == 1 ? chapters.back().start_ms == 0
+                               : chapters.back().start_ms == chapters[chapters.size() - 2].end_ms &&
+                                     title != "Start",
+          "chapters not contiguous", block);
   }
   return chapters;
 }
 
-// The picture's mark groups: the first mark's kind and ns, the number of marks, the
-// last's ns.
+// The picture's mark groups: the first mark's kind and ns, how many, the last one's ns.
 struct mark_group {
   char kind;
   std::int64_t ns;
@@ -407,28 +376,24 @@ struct mark_group {
 inline std::vector<mark_group> check_svg(std::string_view doc) {
   check(is_clean_text(doc) && is_well_formed_xml(doc), "the picture is not well-formed", doc);
   std::vector<mark_group> groups;
-  constexpr std::string_view GROUP = "<g class=\"mark ";
-  for (std::size_t at = doc.find(GROUP); at != std::string_view::npos;
-       at = doc.find(GROUP, at + 1)) {
+  for (std::size_t at = doc.find("<g class=\"mark "); at != doc.npos;
+       at = doc.find("<g class=\"mark ", at)) {
     const std::string_view tag = doc.substr(at, doc.find('>', at) - at);
-    auto attribute = [&](std::string_view name) -> std::string {
-      const std::size_t from = tag.find(" " + std::string(name) + "=\"");
-      if (from == std::string_view::npos) return {};
-      const std::size_t value = from + name.size() + 3;
-      return std::string(tag.substr(value, tag.find('"', value) - value));
+    auto attribute = [&](std::string_view name) {
+      std::size_t from = 0;
+      return std::string(after(tag, " " + std::string(name) + "=\"", &from, "\""));
     };
-    const std::string kind = attribute("data-kind");
-    const std::string ns = attribute("data-ns");
+    const std::string kind = attribute("data-kind"), ns = attribute("data-ns");
     const std::string count = attribute("data-count");
-    check((kind == "A" || kind == "D") && tag.substr(GROUP.size(), 1) == kind && !ns.empty(),
+    check((kind == "A" || kind == "D") && tag.substr(15, 1) == kind && is_digits(ns),
           "a mark group", tag);
-    mark_group g{kind[0], std::stoll(ns), 1, std::stoll(ns)};
+    groups.push_back({kind[0], std::stoll(ns), 1, std::stoll(ns)});
     if (!count.empty()) {
-      g.count = std::stoull(count);
-      g.last_ns = std::stoll(attribute("data-last-ns"));
-      check(g.count > 1, "a group of one with a count", tag);
+      groups.back() = {kind[0], std::stoll(ns), std::stoull(count),
+                       std::stoll(attribute("data-last-ns"))};
+      check(groups.back().count > 1, "a group of one with a count", tag);
     }
-    groups.push_back(g);
+    at += tag.size();
   }
   return groups;
 }

@@ -36,16 +36,18 @@ void write_file(const std::string& dir, const std::string& name, const std::stri
 }
 
 // An event file whose header picks the run (see fuzz_event_file.cc): records per read - 1,
-// the option words' bits (P50: "-p50" and so on), the source, the sink, the document;
-// then the rest of the command line.
+// the option words' bits (P50: "-p50" and so on), the source, the sink, the document,
+// how far the command line reaches back; then the command line.
 constexpr unsigned P50 = 1 << 3, P300 = 1 << 4, P_ODD = 1 << 7, I10 = 1 << 10, I50 = 1 << 11;
 void event_seed(const std::string& seed, unsigned block, unsigned words, unsigned source,
                 const std::vector<cutspot::event_record>& records, const std::string& tail,
                 unsigned sink = 0, unsigned document = 0) {
+  const std::size_t reach = tail.size() - tail.size() % 24;
   const std::string header = {static_cast<char>(block),      static_cast<char>(words),
                               static_cast<char>(words >> 8), static_cast<char>(source),
-                              static_cast<char>(sink),       static_cast<char>(document)};
-  write_file("event_file", seed, header + event_file(records).substr(6) + tail);
+                              static_cast<char>(sink),       static_cast<char>(document),
+                              static_cast<char>(reach),      static_cast<char>(reach >> 8)};
+  write_file("event_file", seed, header + event_file(records).substr(8) + tail);
 }
 
 // Loud, bright programme, a record of each kind every `step`, with a dark, quiet second
@@ -90,63 +92,41 @@ void event_seeds() {
   r.clear();
   for (std::int64_t t = 0; t <= 155 * SEC; t += 35 * MS) {
     const bool in_break = t % (10 * SEC) < 1050 * MS && t >= 10 * SEC;
+    const std::uint32_t loudness = in_break ? 10 : t == 0 ? 5000 : 4000;
     if (in_break || t % (945 * MS) == 0) {
-      r.insert(r.end(), {audio(t + 1, t == 0     ? 5000
-                                      : in_break ? 10
-                                                 : 4000),
-                         video(t + 2, in_break ? 5 : 180)});
+      r.insert(r.end(), {audio(t + 1, loudness), video(t + 2, in_break ? 5 : 180)});
     }
   }
   event_seed("crowded-marks", 40, P50, 0, r, "crowded.evt");
 }
 
-// Command lines of their own, each on a file with one mark: how the file opens and where
-// the output goes (rows of SOURCES and SINKS in fuzz_event_file.cc), the document, and
-// the arguments, separated by '|', the last the name.
+// Command lines of their own, each on a file with one mark, a line each: how the file
+// opens, where the output goes (a row of SOURCES and of SINKS in fuzz_event_file.cc, in
+// hexadecimal), the document; then the arguments, separated by '|', the last the name.
+constexpr std::string_view COMMAND_SEEDS =
+    "000-p60|-i5|x.evt|-graph\n000-p|-i30|-p-1|-i-1|show.evt.bak\n000-p|60|x.evt\n000-q|x.evt\n"
+    "000-i5|-json\n000-graph|\n000|\n000x.evt|-graph|-json|extra\n002-graph|x.evt\n000--help|x."
+    "evt\n"
+    "000-json|x.evt|-graph\n000--version|x.evt\n000-h|x.evt\n800dir.evt\n201s.evt\n302b.evt\n"
+    "405u.evt\n510f.evt\n501h.evt\n602n.evt\n904r.evt\n531r.evt\na00d.evt\nb00f.evt\n"
+    "c00e.evt\nd00m.evt\ne01b.evt\n523f.evt\n013x.evt\n";
+
 void command_line_seeds() {
-  const struct {
-    unsigned source, sink, document;
-    std::string args;
-  } seeds[] = {
-      {0, 0, 0, "-p60|-i5|x.evt|-graph"},
-      {0, 0, 0, "-p|-i30|-p-1|-i-1|show.evt.bak"},
-      {0, 0, 0, "-p|60|x.evt"},
-      {0, 0, 0, "-q|x.evt"},
-      {0, 0, 0, "-i5|-json"},
-      {0, 0, 0, "-graph"},
-      {0, 0, 0, "x.evt|-graph|-json|extra"},
-      {0, 0, 2, "-graph|x.evt"},
-      {0, 0, 0, "--help|x.evt"},
-      {0, 0, 0, "-json|x.evt|-graph"},
-      {0, 0, 0, "--version|x.evt"},
-      {0, 0, 0, "-h|x.evt"},
-      {7, 0, 1, "missing" + std::string(1500, '\xff') + ".evt"},
-      {8, 0, 0, "dir.evt"},
-      {2, 0, 1, "s.evt"},
-      {3, 0, 2, "b.evt"},
-      {4, 0, 5, "u.evt"},
-      {5, 1, 0, "f.evt"},
-      {5, 0, 1, "h.evt"},
-      {6, 0, 2, "n.evt"},
-      {9, 0, 4, "r.evt"},
-      {10, 4, 1, "r.evt"},
-      {11, 0, 0, "d.evt"},
-      {12, 0, 0, "f.evt"},
-      {13, 0, 0, "e.evt"},
-      {14, 0, 0, "m.evt"},
-      {15, 0, 1, "b.evt"},
-      {5, 2, 3, "f.evt"},
-      {5, 3, 1, "n.evt"},
-      {0, 1, 3, "x.evt"},
+  const std::vector<cutspot::event_record> mark = {
+      audio(70 * SEC, 10), video(70 * SEC + 10 * MS, 5), audio(72 * SEC, 4000)};
+  auto seed = [&](const std::string& name, std::string line) {
+    std::replace(line.begin(), line.end(), '|', '\0');
+    const auto digit = [&](int i) {
+      return static_cast<unsigned>(std::stoi(line.substr(i, 1), nullptr, 16));
+    };
+    event_seed(name, 2, 0, digit(0), mark, line.substr(3), digit(1), digit(2));
   };
-  std::vector<cutspot::event_record> mark = {audio(70 * SEC, 10), video(70 * SEC + 10 * MS, 5),
-                                             audio(72 * SEC, 4000)};
-  for (const auto& s : seeds) {
-    std::string args = s.args;
-    std::replace(args.begin(), args.end(), '|', '\0');
-    event_seed("command-" + std::to_string(&s - seeds), 2, 0, s.source, mark, args, s.sink,
-               s.document);
+  for (std::string_view rest = COMMAND_SEEDS; !rest.empty();
+       rest.remove_prefix(rest.find('\n') + 1)) {
+    seed("command-" + std::to_string(rest.size()), std::string(rest.substr(0, rest.find('\n'))));
   }
+  // A message longer than the line buffer of diagnostics.
+  seed("long-name", "701missing" + std::string(1500, '\xff') + ".evt");
 }
 
 }  // namespace
