@@ -207,6 +207,16 @@ TEST(SeededFaults, PicturePausesAndTheColumnsAroundThem) {
   EXPECT_EQ(column(svg, "video", 1238), "");
   EXPECT_EQ(column(svg, "video", 1239), "M1239.5 85V86");
   EXPECT_EQ(column(svg, "audio", 1239), "M1239.5 196V197");
+
+  // A record back in the column before the pause, after it: that column carries its
+  // levels on, but the pause's first column after it (1563, of 5.5 s) still shows its own
+  // picture alone, 200.
+  std::vector<event_record> back;
+  for (std::int64_t t = SEC; t < 2890 * MS; t += 40 * MS) {
+    back.insert(back.end(), {audio(t, 4000), video(t + 20 * MS, 100)});
+  }
+  back.insert(back.end(), {video(2890 * MS, 100), video(5500 * MS, 200), video(2905 * MS, 50)});
+  EXPECT_EQ(column(svg_of(event_file(back)), "video", 1563), "M1563.5 85V86");
 }
 
 TEST(SeededFaults, PictureLevelsCarriedAcrossAPauseInLevelMode) {
