@@ -5,6 +5,7 @@
 #define CUTSPOT_FUZZ_CHECKS_H_
 
 #include <algorithm>
+#include <cinttypes>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -34,8 +35,7 @@ class refusing_sink final : public byte_sink {
 };
 
 inline void check(bool ok, const char* what, std::string_view text = {}) {
-  if (ok) return;
-  // Long documents are cut: the input reproduces them anyway.
+  if (ok) return;  // Long documents are cut: the input reproduces them anyway.
   std::fprintf(stderr, "check failed: %s\n%.*s\n", what,
                static_cast<int>(std::min<std::size_t>(text.size(), 4000)), text.data());
   std::abort();
@@ -86,13 +86,10 @@ inline bool is_digits(std::string_view text) {
 // "MMM:SS.mmm" of a time: whole milliseconds toward zero, at least three minute digits,
 // '-' before a time at least a millisecond under 0.
 inline std::string time_text(std::int64_t ns) {
-  const std::int64_t ms = ns / 1000000;
-  const std::uint64_t m = ms < 0 ? 0 - static_cast<std::uint64_t>(ms) : ms;
+  const std::int64_t ms = ns / 1000000, m = ms < 0 ? -ms : ms;
   char text[40];
-  std::snprintf(text, sizeof text, "%s%03llu:%02llu.%03llu", ms < 0 ? "-" : "",
-                static_cast<unsigned long long>(m / 60000),
-                static_cast<unsigned long long>(m / 1000 % 60),
-                static_cast<unsigned long long>(m % 1000));
+  std::snprintf(text, sizeof text, "%s%03" PRId64 ":%02" PRId64 ".%03" PRId64, ms < 0 ? "-" : "",
+                m / 60000, m / 1000 % 60, m % 1000);
   return text;
 }
 
