@@ -70,7 +70,8 @@ class record_reader {
 
   byte_source& source_;
   std::size_t block_size_;
-  std::unique_ptr<unsigned char[]> buffer_;
+  std::unique_ptr<unsigned char[]> storage_;  // The buffer, with room to place it.
+  unsigned char* buffer_;
   std::uint64_t left_ = 0;  // Record bytes of this pass not yet read.
 };
 
