@@ -61,8 +61,10 @@ std::string svg_of(const std::string& file, const std::vector<std::string>& opti
 }
 
 TEST(SeededFaults, NamesAtTheEdgesOfControlCharacters) {
-  const std::string refused =
-      "cutspot: a file name with a control character would corrupt the cut list\n" + TRY;
+  auto refused = [](const std::string& quoted) {
+    return "cutspot: " + quoted +
+           ": a file name with a control character would corrupt the cut list\n" + TRY;
+  };
   auto missing = [](const std::string& quoted) {
     return "cutspot: cannot open " + quoted + ": No such file or directory\n";
   };
@@ -70,10 +72,10 @@ TEST(SeededFaults, NamesAtTheEdgesOfControlCharacters) {
     std::string name;
     std::string err;
   } rows[] = {
-      {"a\x1f.evt", refused},  // The last of C0.
+      {"a\x1f.evt", refused("'a\\x1f.evt'")},  // The last of C0.
       {"a .evt", missing("'a .evt'")},
       {"a~.evt", missing("'a~.evt'")},
-      {"a\x7f.evt", refused},
+      {"a\x7f.evt", refused("'a\\x7f.evt'")},
       // C1 is quoted; U+00A0 after it is a character like any other.
       {"n\xc2\x9f.evt", missing("'n\\xc2\\x9f.evt'")},
       {"n\xc2\xa0.evt", missing("'n\xc2\xa0.evt'")},
