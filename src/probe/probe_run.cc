@@ -103,7 +103,7 @@ bool take_picture(run_state& s, const AVFrame* f) {
   event_record r;
   r.timestamp_ns = t;
   r.type = RECORD_VIDEO;
-  auto samples = region_means(plane);
+  auto samples = region_levels(plane);
   std::copy(samples.begin(), samples.end(), r.samples);
   queue_push(s.queue, r, t + duration);
   ++s.result.pictures;

@@ -1,8 +1,9 @@
 #include "probe/region_means.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
+#include <vector>
 
 namespace cutspot::probe {
 namespace {
@@ -33,40 +34,46 @@ unsigned sample_at(const luma_plane& p, const unsigned char* row, int x) {
   return (v >> p.shift) & ((1u << p.depth) - 1u);
 }
 
-// The sum of n bytes, eight at a time: the even and odd bytes of each 64-bit word are
-// added into 16-bit lanes, which hold 256 words before they could overflow. Byte order
-// does not matter, since every lane is summed in the end. A quarter of the time of the
-// byte loop, which was a tenth of the whole run on HD pictures.
-std::uint64_t byte_sum(const unsigned char* s, int n) {
-  constexpr std::uint64_t LANES = 0x00FF00FF00FF00FFull;
-  std::uint64_t sum = 0;
-  int i = 0;
-  while (n - i >= 8) {
-    std::uint64_t even = 0, odd = 0;
-    for (int words = 0; words < 256 && n - i >= 8; ++words, i += 8) {
-      std::uint64_t w;
-      std::memcpy(&w, s + i, sizeof w);
-      even += w & LANES;
-      odd += (w >> 8) & LANES;
-    }
-    for (int lane = 0; lane < 4; ++lane) {
-      sum += (even >> (16 * lane) & 0xFFFF) + (odd >> (16 * lane) & 0xFFFF);
-    }
+// Adds the samples x0..x1-1 of a row to the column sums. The common 8-bit planar case
+// goes without the per-sample format questions: it runs over every decoded pixel, and
+// the compiler turns it into vector additions.
+void add_row(const luma_plane& p, const unsigned char* row, int x0, int x1, std::uint32_t* cols) {
+  if (p.step == 1 && p.depth == 8 && p.shift == 0) {
+    const unsigned char* s = row + p.offset + x0;
+    for (int i = 0; i < x1 - x0; ++i) cols[i] += s[i];
+    return;
   }
-  for (; i < n; ++i) sum += s[i];
-  return sum;
+  for (int x = x0; x < x1; ++x) cols[x - x0] += sample_at(p, row, x);
 }
 
-// The sum of the samples x0..x1-1 of a row; the common 8-bit planar case without the
-// per-sample format questions, since this runs over every decoded picture.
-std::uint64_t row_sum(const luma_plane& p, const unsigned char* row, int x0, int x1) {
-  if (p.step == 1 && p.depth == 8 && p.shift == 0) return byte_sum(row + p.offset + x0, x1 - x0);
-  std::uint64_t sum = 0;
-  for (int x = x0; x < x1; ++x) sum += sample_at(p, row, x);
-  return sum;
+// A cell's mean on the 8-bit TV scale; integers for the common 8-bit TV-range planes.
+unsigned char cell_level(const luma_plane& p, std::uint64_t sum, std::uint64_t count) {
+  if (p.depth == 8 && !p.full_range) {
+    std::uint64_t v = (2 * sum + count) / (2 * count);
+    return static_cast<unsigned char>(std::clamp<std::uint64_t>(v, 1, 255));
+  }
+  return tv_scale_sample(static_cast<double>(sum) / static_cast<double>(count), p.depth,
+                         p.full_range);
+}
+
+using histogram = std::array<std::uint32_t, 256>;
+
+// The level that all but BRIGHTER_CELLS_PER_MILLE of the cells stay at or below.
+unsigned char percentile(const histogram& h, std::uint64_t cells) {
+  std::uint64_t rank = cells - cells * BRIGHTER_CELLS_PER_MILLE / 1000;
+  std::uint64_t seen = 0;
+  for (int v = 0; v < 256; ++v) {
+    seen += h[v];
+    if (seen >= rank) return static_cast<unsigned char>(std::max(v, 1));
+  }
+  return 1;  // No cells at all.
 }
 
 }  // namespace
+
+int cell_size(int height) {
+  return std::max(1, height / CELLS_PER_HEIGHT);
+}
 
 unsigned char tv_scale_sample(double mean, int depth, bool full_range) {
   double v;
@@ -81,30 +88,45 @@ unsigned char tv_scale_sample(double mean, int depth, bool full_range) {
   return static_cast<unsigned char>(v);
 }
 
-std::array<unsigned char, 4> region_means(const luma_plane& p) {
+std::array<unsigned char, 4> region_levels(const luma_plane& p) {
   span xs = central_span(p.width);
   span ys = central_span(p.height);
-  std::uint64_t sum[4] = {0, 0, 0, 0};
-  std::uint64_t count[4] = {0, 0, 0, 0};
-  for (int y = ys.begin; y < ys.end; ++y) {
-    const unsigned char* row = p.data + static_cast<std::ptrdiff_t>(y) * p.linesize;
-    int band = y < ys.middle ? 0 : 2;
-    sum[band] += row_sum(p, row, xs.begin, xs.middle);
-    sum[band + 1] += row_sum(p, row, xs.middle, xs.end);
-    count[band] += static_cast<std::uint64_t>(xs.middle - xs.begin);
-    count[band + 1] += static_cast<std::uint64_t>(xs.end - xs.middle);
+  int cell = cell_size(p.height);
+  std::vector<std::uint32_t> cols(static_cast<std::size_t>(std::max(xs.end - xs.begin, 0)));
+  std::array<histogram, 4> hist{};
+  std::array<std::uint64_t, 4> cells{};
+  for (int band = 0; band < 2; ++band) {
+    int y_end = band == 0 ? ys.middle : ys.end;
+    for (int y = band == 0 ? ys.begin : ys.middle; y < y_end; y += cell) {
+      int rows = std::min(cell, y_end - y);
+      std::fill(cols.begin(), cols.end(), 0);
+      for (int r = y; r < y + rows; ++r) {
+        add_row(p, p.data + static_cast<std::ptrdiff_t>(r) * p.linesize, xs.begin, xs.end,
+                cols.data());
+      }
+      for (int half = 0; half < 2; ++half) {
+        int q = 2 * band + half;
+        int x_end = half == 0 ? xs.middle : xs.end;
+        for (int x = half == 0 ? xs.begin : xs.middle; x < x_end; x += cell) {
+          int n = std::min(cell, x_end - x);
+          std::uint64_t sum = 0;
+          for (int i = x; i < x + n; ++i) sum += cols[static_cast<std::size_t>(i - xs.begin)];
+          ++hist[q][cell_level(p, sum, static_cast<std::uint64_t>(rows) * n)];
+          ++cells[q];
+        }
+      }
+    }
   }
   std::array<unsigned char, 4> out{};
   for (int q = 0; q < 4; ++q) {
-    // A picture one pixel wide or high has empty quadrants; they borrow the others'.
-    std::uint64_t s = sum[q], n = count[q];
-    if (n == 0) {
-      s = sum[0] + sum[1] + sum[2] + sum[3];
-      n = count[0] + count[1] + count[2] + count[3];
+    if (cells[q] != 0) {
+      out[q] = percentile(hist[q], cells[q]);
+      continue;
     }
-    out[q] = n == 0 ? 1
-                    : tv_scale_sample(static_cast<double>(s) / static_cast<double>(n), p.depth,
-                                      p.full_range);
+    // A picture one pixel wide or high has empty quadrants; they take all the cells.
+    histogram all{};
+    for (int v = 0; v < 256; ++v) all[v] = hist[0][v] + hist[1][v] + hist[2][v] + hist[3][v];
+    out[q] = percentile(all, cells[0] + cells[1] + cells[2] + cells[3]);
   }
   return out;
 }

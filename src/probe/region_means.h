@@ -1,12 +1,25 @@
-// The brightness of a picture as four samples: the mean luma of the quadrants of the
-// central 80% of the picture. The border is left out because it holds overscan junk and
-// most channel logos, which stay bright while the programme goes black.
+// The darkness of a picture as four samples, one per quadrant of the central 80% of the
+// picture. The border is left out because it holds overscan junk and most channel logos,
+// which stay bright while the programme goes black.
+//
+// A quadrant's sample is the level that nearly all of it stays at or below: the quadrant
+// is cut into square cells of about 1/72 of the picture's height, and the sample is the
+// 99th percentile of the cells' mean luma. A mean let a dark scene with a lit window or
+// face pass for black; the percentile does not, as soon as the lit part covers more than
+// 1% of a quadrant. Averaging over a cell first keeps an analog recording's noise from
+// lifting the percentile of a black picture: each sample a percentile of single pixels
+// would read the noise's peaks.
 #ifndef CUTSPOT_PROBE_REGION_MEANS_H_
 #define CUTSPOT_PROBE_REGION_MEANS_H_
 
 #include <array>
 
 namespace cutspot::probe {
+
+// Cells per picture height, and the share of a quadrant's cells (per mille) allowed to be
+// brighter than its sample.
+inline constexpr int CELLS_PER_HEIGHT = 72;
+inline constexpr int BRIGHTER_CELLS_PER_MILLE = 10;
 
 // One luma plane as a decoder leaves it. Samples of more than 8 bits are 16-bit words.
 struct luma_plane {
@@ -24,7 +37,10 @@ struct luma_plane {
 
 // Samples in event file order: top left, top right, bottom left, bottom right. Each is on
 // the 8-bit TV scale (black about 16) and 1..255, since 0 means "no sample".
-std::array<unsigned char, 4> region_means(const luma_plane& plane);
+std::array<unsigned char, 4> region_levels(const luma_plane& plane);
+
+// The side of a cell in pixels of a picture this high: at least 1.
+int cell_size(int height);
 
 // Maps a mean in the plane's own units to the 8-bit TV scale, rounded and clamped to 1..255.
 unsigned char tv_scale_sample(double mean, int depth, bool full_range);
