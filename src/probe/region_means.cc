@@ -34,26 +34,39 @@ unsigned sample_at(const luma_plane& p, const unsigned char* row, int x) {
   return (v >> p.shift) & ((1u << p.depth) - 1u);
 }
 
-// Adds the samples x0..x1-1 of a row to the column sums. The common 8-bit planar case
-// goes without the per-sample format questions: it runs over every decoded pixel, and
-// the compiler turns it into vector additions.
-void add_row(const luma_plane& p, const unsigned char* row, int x0, int x1, std::uint32_t* cols) {
-  if (p.step == 1 && p.depth == 8 && p.shift == 0) {
+bool plain_bytes(const luma_plane& p) {
+  return p.step == 1 && p.depth == 8 && p.shift == 0;
+}
+
+// Adds every stride-th sample from x0 on, before x1, of a row to the column sums. Plain
+// bytes are all added, without the per-sample format questions: the compiler turns that
+// into vector additions, cheaper than skipping the columns in between.
+void add_row(const luma_plane& p, const unsigned char* row, int x0, int x1, int stride,
+             std::uint32_t* cols) {
+  if (plain_bytes(p)) {
     const unsigned char* s = row + p.offset + x0;
     for (int i = 0; i < x1 - x0; ++i) cols[i] += s[i];
     return;
   }
-  for (int x = x0; x < x1; ++x) cols[x - x0] += sample_at(p, row, x);
+  for (int x = x0; x < x1; x += stride) cols[x - x0] += sample_at(p, row, x);
 }
 
-// A cell's mean on the 8-bit TV scale; integers for the common 8-bit TV-range planes.
-unsigned char cell_level(const luma_plane& p, std::uint64_t sum, std::uint64_t count) {
+// (2^19 / (2 * count)) rounded up, for the counts of a cell's samples (1 to 16). For any
+// x below 2^13, (x * it) >> 19 is x / (2 * count) exactly: the rounding error stays below
+// 1 / (2 * count). A division per cell cost more than all the rest of a small picture.
+constexpr std::array<std::uint32_t, 17> HALF_RECIPROCALS = [] {
+  std::array<std::uint32_t, 17> r{};
+  for (std::uint32_t c = 1; c <= 16; ++c) r[c] = ((1u << 19) + 2 * c - 1) / (2 * c);
+  return r;
+}();
+
+// A cell's mean on the 8-bit TV scale, rounded: 8-bit TV-range sums by the table.
+unsigned char cell_level(const luma_plane& p, std::uint32_t sum, std::uint32_t count) {
   if (p.depth == 8 && !p.full_range) {
-    std::uint64_t v = (2 * sum + count) / (2 * count);
-    return static_cast<unsigned char>(std::clamp<std::uint64_t>(v, 1, 255));
+    std::uint32_t v = ((2 * sum + count) * HALF_RECIPROCALS[count]) >> 19;
+    return static_cast<unsigned char>(std::max(v, 1u));
   }
-  return tv_scale_sample(static_cast<double>(sum) / static_cast<double>(count), p.depth,
-                         p.full_range);
+  return tv_scale_sample(static_cast<double>(sum) / count, p.depth, p.full_range);
 }
 
 using histogram = std::array<std::uint32_t, 256>;
@@ -69,10 +82,30 @@ unsigned char percentile(const histogram& h, std::uint64_t cells) {
   return 1;  // No cells at all.
 }
 
+// The cells of one quadrant's share of a band of rows, whose column sums are in cols
+// (from the central span's start), into two histograms by turns: cells of a dark
+// picture all land in one bin, and counting them one after the other into the same
+// place makes each wait for the last.
+void count_cells(const luma_plane& p, const std::vector<std::uint32_t>& cols, int x0, int x1,
+                 int cell, int stride, std::uint32_t rows, histogram* hist) {
+  int turn = 0;
+  for (int x = x0; x < x1; x += cell, turn ^= 1) {
+    std::uint32_t sum = 0, n = 0;
+    for (int c = x; c < std::min(x + cell, x1); c += stride, ++n) {
+      sum += cols[static_cast<std::size_t>(c)];
+    }
+    ++hist[turn][cell_level(p, sum, rows * n)];
+  }
+}
+
 }  // namespace
 
 int cell_size(int height) {
   return std::max(1, height / CELLS_PER_HEIGHT);
+}
+
+int cell_stride(int cell) {
+  return (cell + SAMPLES_PER_CELL_SIDE - 1) / SAMPLES_PER_CELL_SIDE;
 }
 
 unsigned char tv_scale_sample(double mean, int depth, bool full_range) {
@@ -92,41 +125,39 @@ std::array<unsigned char, 4> region_levels(const luma_plane& p) {
   span xs = central_span(p.width);
   span ys = central_span(p.height);
   int cell = cell_size(p.height);
-  std::vector<std::uint32_t> cols(static_cast<std::size_t>(std::max(xs.end - xs.begin, 0)));
-  std::array<histogram, 4> hist{};
+  int stride = cell_stride(cell);
+  int width = std::max(xs.end - xs.begin, 0);
+  std::vector<std::uint32_t> cols(static_cast<std::size_t>(width));
+  std::array<histogram, 8> hist{};  // Two per quadrant.
   std::array<std::uint64_t, 4> cells{};
   for (int band = 0; band < 2; ++band) {
     int y_end = band == 0 ? ys.middle : ys.end;
     for (int y = band == 0 ? ys.begin : ys.middle; y < y_end; y += cell) {
-      int rows = std::min(cell, y_end - y);
       std::fill(cols.begin(), cols.end(), 0);
-      for (int r = y; r < y + rows; ++r) {
-        add_row(p, p.data + static_cast<std::ptrdiff_t>(r) * p.linesize, xs.begin, xs.end,
+      std::uint32_t rows = 0;
+      for (int r = y; r < std::min(y + cell, y_end); r += stride, ++rows) {
+        add_row(p, p.data + static_cast<std::ptrdiff_t>(r) * p.linesize, xs.begin, xs.end, stride,
                 cols.data());
       }
-      for (int half = 0; half < 2; ++half) {
-        int q = 2 * band + half;
-        int x_end = half == 0 ? xs.middle : xs.end;
-        for (int x = half == 0 ? xs.begin : xs.middle; x < x_end; x += cell) {
-          int n = std::min(cell, x_end - x);
-          std::uint64_t sum = 0;
-          for (int i = x; i < x + n; ++i) sum += cols[static_cast<std::size_t>(i - xs.begin)];
-          ++hist[q][cell_level(p, sum, static_cast<std::uint64_t>(rows) * n)];
-          ++cells[q];
-        }
-      }
+      int mid = xs.middle - xs.begin;
+      count_cells(p, cols, 0, mid, cell, stride, rows, &hist[4 * band]);
+      count_cells(p, cols, mid, width, cell, stride, rows, &hist[4 * band + 2]);
+      cells[2 * band] += static_cast<std::uint64_t>((mid + cell - 1) / cell);
+      cells[2 * band + 1] += static_cast<std::uint64_t>((width - mid + cell - 1) / cell);
+    }
+  }
+  std::array<histogram, 5> merged{};  // Each quadrant's, and all of them.
+  for (int q = 0; q < 4; ++q) {
+    for (int v = 0; v < 256; ++v) {
+      merged[q][v] = hist[2 * q][v] + hist[2 * q + 1][v];
+      merged[4][v] += merged[q][v];
     }
   }
   std::array<unsigned char, 4> out{};
   for (int q = 0; q < 4; ++q) {
-    if (cells[q] != 0) {
-      out[q] = percentile(hist[q], cells[q]);
-      continue;
-    }
     // A picture one pixel wide or high has empty quadrants; they take all the cells.
-    histogram all{};
-    for (int v = 0; v < 256; ++v) all[v] = hist[0][v] + hist[1][v] + hist[2][v] + hist[3][v];
-    out[q] = percentile(all, cells[0] + cells[1] + cells[2] + cells[3]);
+    out[q] = cells[q] != 0 ? percentile(merged[q], cells[q])
+                           : percentile(merged[4], cells[0] + cells[1] + cells[2] + cells[3]);
   }
   return out;
 }

@@ -27,12 +27,13 @@ luma_plane plane_of(std::vector<unsigned char>& pic, int width, int height, int 
 }
 
 // The samples by their definition, the slow way: for each quadrant of the central 80%,
-// the mean of each cell (rounded), sorted, and the one that all but 1% stay at or below.
+// the mean of each cell over the pixels at multiples of the stride from its corner
+// (rounded), sorted, and the one that all but 1% stay at or below.
 samples reference_levels(const luma_plane& p) {
   int bx = p.width / 10, by = p.height / 10;
   int x0 = bx, x2 = p.width - bx, x1 = x0 + (x2 - x0) / 2;
   int y0 = by, y2 = p.height - by, y1 = y0 + (y2 - y0) / 2;
-  int cell = cell_size(p.height);
+  int cell = cell_size(p.height), stride = cell_stride(cell);
   samples out{};
   for (int q = 0; q < 4; ++q) {
     int xa = q % 2 ? x1 : x0, xb = q % 2 ? x2 : x1, ya = q / 2 ? y1 : y0, yb = q / 2 ? y2 : y1;
@@ -40,8 +41,10 @@ samples reference_levels(const luma_plane& p) {
     for (int y = ya; y < yb; y += cell) {
       for (int x = xa; x < xb; x += cell) {
         long sum = 0, n = 0;
-        for (int j = y; j < std::min(y + cell, yb); ++j) {
-          for (int i = x; i < std::min(x + cell, xb); ++i, ++n) sum += p.data[j * p.linesize + i];
+        for (int j = y; j < std::min(y + cell, yb); j += stride) {
+          for (int i = x; i < std::min(x + cell, xb); i += stride, ++n) {
+            sum += p.data[j * p.linesize + i];
+          }
         }
         cells.push_back(std::clamp(static_cast<int>((2 * sum + n) / (2 * n)), 1, 255));
       }
@@ -55,9 +58,13 @@ samples reference_levels(const luma_plane& p) {
 
 TEST(ProbeDarkness, CellSize) {
   struct {
-    int height, want;
-  } cases[] = {{0, 1}, {1, 1}, {143, 1}, {144, 2}, {215, 2}, {216, 3}, {576, 8}, {1080, 15}};
-  for (const auto& c : cases) EXPECT_EQ(cell_size(c.height), c.want) << c.height;
+    int height, cell, stride;
+  } cases[] = {{0, 1, 1},   {1, 1, 1},   {47, 1, 1},   {48, 2, 1},    {119, 4, 1},
+               {120, 5, 2}, {144, 6, 2}, {576, 24, 6}, {1080, 45, 12}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(cell_size(c.height), c.cell) << c.height;
+    EXPECT_EQ(cell_stride(c.cell), c.stride) << c.cell;
+  }
 }
 
 // A 20x10 picture: a border of 255 around quadrants of 10, 20, 30 and 40 (8-bit).
@@ -87,40 +94,52 @@ TEST(ProbeDarkness, QuadrantsOfTheCentre) {
   EXPECT_EQ(region_levels(p), (samples{30, 40, 10, 20}));
 }
 
-// A black picture of 100x100 (cells of one pixel; quadrants of 40x40 = 1600 cells, of
-// which 16 may be brighter) with a number of lit pixels in the top left quadrant.
+// A black picture of 200x40 (cells of one pixel; quadrants of 80x16 = 1280 cells, of
+// which 12 may be brighter) with a number of lit pixels in the top left quadrant.
 TEST(ProbeDarkness, NearlyAllOfTheQuadrant) {
   struct {
     int lit;
     unsigned char want;
-  } cases[] = {{0, 16}, {16, 16}, {17, 200}, {1600, 200}};
+  } cases[] = {{0, 16}, {12, 16}, {13, 200}, {1280, 200}};
   for (const auto& c : cases) {
-    std::vector<unsigned char> pic(100 * 100, 16);
-    for (int i = 0; i < c.lit; ++i) pic[(10 + i / 40) * 100 + 10 + i % 40] = 200;
-    luma_plane p = plane_of(pic, 100, 100, 100);
+    std::vector<unsigned char> pic(200 * 40, 16);
+    for (int i = 0; i < c.lit; ++i) pic[(4 + i / 80) * 200 + 20 + i % 80] = 200;
+    luma_plane p = plane_of(pic, 200, 40, 200);
     EXPECT_EQ(region_levels(p), (samples{c.want, 16, 16, 16})) << c.lit << " lit pixels";
   }
 }
 
 // A dark scene whose mean is black but which has a lit window is not black; noise
-// around black is averaged over cells of 2x2 pixels (height 150) before the percentile.
+// around black is averaged over cells (of 6x6 pixels in a picture 144 high, every
+// second pixel taken) before the percentile.
 TEST(ProbeDarkness, LitDetailsAndNoise) {
-  std::vector<unsigned char> pic(200 * 150);
-  for (int y = 0; y < 150; ++y) {
-    for (int x = 0; x < 200; ++x) {
-      // A checkerboard of 12 and 28 (mean 20), each pixel 8 from it.
-      pic[y * 200 + x] = (x + y) % 2 ? 28 : 12;
-    }
+  std::vector<unsigned char> pic(180 * 144);
+  for (int y = 0; y < 144; ++y) {
+    // Squares of 2x2 pixels of 12 and 28 by turns: a cell's 3x3 samples hold five of one
+    // and four of the other, so its mean is 19 or 21, where single pixels reach 28.
+    for (int x = 0; x < 180; ++x) pic[y * 180 + x] = (x / 2 + y / 2) % 2 ? 28 : 12;
   }
-  luma_plane p = plane_of(pic, 200, 150, 200);
-  EXPECT_EQ(region_levels(p), (samples{20, 20, 20, 20}));
+  luma_plane p = plane_of(pic, 180, 144, 180);
+  EXPECT_EQ(region_levels(p), (samples{21, 21, 21, 21}));
   EXPECT_EQ(region_levels(p), reference_levels(p));
-  // 2% of the top right quadrant (80x60 pixels, 1200 cells) a lit window: sample 180.
-  for (int y = 20; y < 30; ++y) {
-    for (int x = 120; x < 130; ++x) pic[y * 200 + x] = 180;
+  // A lit window of 12x12 pixels (3% of the top right quadrant of 72x58 pixels, and two
+  // of its 120 cells wholly) lifts its sample to 180, though its mean stays dark (25).
+  for (int y = 30; y < 42; ++y) {
+    for (int x = 120; x < 132; ++x) pic[y * 180 + x] = 180;
   }
-  EXPECT_EQ(region_levels(p), (samples{20, 180, 20, 20}));
+  EXPECT_EQ(region_levels(p), (samples{21, 180, 21, 21}));
   EXPECT_EQ(region_levels(p), reference_levels(p));
+}
+
+// Means halfway between two levels round up, also in cells cut short: in a picture 111x105
+// (cells of 4x4), the bottom left quadrant has 11 cells of 4x3 pixels in its last three
+// rows, here columns of 100 and 101 by turns (mean 100.5) over black.
+TEST(ProbeDarkness, HalfwayRoundsUp) {
+  std::vector<unsigned char> pic(111 * 105, 16);
+  for (int y = 92; y < 95; ++y) {
+    for (int x = 0; x < 111; ++x) pic[y * 111 + x] = x % 2 ? 101 : 100;
+  }
+  EXPECT_EQ(region_levels(plane_of(pic, 111, 105, 111)), (samples{16, 16, 101, 101}));
 }
 
 TEST(ProbeDarkness, AnySizeAndAlignment) {
@@ -129,7 +148,7 @@ TEST(ProbeDarkness, AnySizeAndAlignment) {
   unsigned state = 1;
   struct {
     int width, height;
-  } sizes[] = {{4001, 21}, {333, 150}, {719, 577}, {97, 301}};
+  } sizes[] = {{4001, 21}, {333, 150}, {719, 577}, {97, 301}, {1283, 719}, {111, 105}, {413, 107}};
   for (const auto& s : sizes) {
     for (int start = 0; start < 3; ++start) {
       std::vector<unsigned char> pic(static_cast<std::size_t>(s.width + 3) * s.height);
