@@ -71,9 +71,11 @@ unsigned char cell_level(const luma_plane& p, std::uint32_t sum, std::uint32_t c
 
 using histogram = std::array<std::uint32_t, 256>;
 
-// The level that all but BRIGHTER_CELLS_PER_MILLE of the cells stay at or below.
-unsigned char percentile(const histogram& h, std::uint64_t cells) {
-  std::uint64_t rank = cells - cells * BRIGHTER_CELLS_PER_MILLE / 1000;
+// The level that all but BRIGHTER_CELLS_PER_MILLE of the cells stay at or below, or
+// with `darkest`, the level that that many stay at or below (at least one).
+unsigned char percentile(const histogram& h, std::uint64_t cells, bool darkest = false) {
+  std::uint64_t share = cells * BRIGHTER_CELLS_PER_MILLE / 1000;
+  std::uint64_t rank = darkest ? std::max<std::uint64_t>(share, 1) : cells - share;
   std::uint64_t seen = 0;
   for (int v = 0; v < 256; ++v) {
     seen += h[v];
@@ -121,7 +123,7 @@ unsigned char tv_scale_sample(double mean, int depth, bool full_range) {
   return static_cast<unsigned char>(v);
 }
 
-std::array<unsigned char, 4> region_levels(const luma_plane& p) {
+picture_levels region_levels(const luma_plane& p) {
   span xs = central_span(p.width);
   span ys = central_span(p.height);
   int cell = cell_size(p.height);
@@ -153,11 +155,26 @@ std::array<unsigned char, 4> region_levels(const luma_plane& p) {
       merged[4][v] += merged[q][v];
     }
   }
-  std::array<unsigned char, 4> out{};
+  picture_levels out;
+  std::uint64_t all = cells[0] + cells[1] + cells[2] + cells[3];
   for (int q = 0; q < 4; ++q) {
     // A picture one pixel wide or high has empty quadrants; they take all the cells.
-    out[q] = cells[q] != 0 ? percentile(merged[q], cells[q])
-                           : percentile(merged[4], cells[0] + cells[1] + cells[2] + cells[3]);
+    out.samples[q] = cells[q] != 0 ? percentile(merged[q], cells[q]) : percentile(merged[4], all);
+  }
+  out.darkest = percentile(merged[4], all, true);
+  return out;
+}
+
+std::array<unsigned char, 4> without_lift(black_level& black, const picture_levels& picture) {
+  int top = *std::max_element(picture.samples.begin(), picture.samples.end());
+  if (top <= BLACK_LEVEL + LIFT_MAX + FLAT_SPREAD && top - picture.darkest <= FLAT_SPREAD &&
+      (black.lowest < 0 || picture.darkest < black.lowest)) {
+    black.lowest = picture.darkest;
+  }
+  int lift = black.lowest < 0 ? 0 : std::clamp(black.lowest - BLACK_LEVEL, 0, LIFT_MAX);
+  std::array<unsigned char, 4> out{};
+  for (int q = 0; q < 4; ++q) {
+    out[q] = static_cast<unsigned char>(std::max(picture.samples[q] - lift, 1));
   }
   return out;
 }

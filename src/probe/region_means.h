@@ -38,9 +38,32 @@ struct luma_plane {
   bool full_range = false;  // 0..2^depth-1 rather than the TV range (black 16, white 235).
 };
 
-// Samples in event file order: top left, top right, bottom left, bottom right. Each is on
-// the 8-bit TV scale (black about 16) and 1..255, since 0 means "no sample".
-std::array<unsigned char, 4> region_levels(const luma_plane& plane);
+struct picture_levels {
+  // In event file order: top left, top right, bottom left, bottom right. Each is on the
+  // 8-bit TV scale (black about 16) and 1..255, since 0 means "no sample".
+  std::array<unsigned char, 4> samples{};
+  unsigned char darkest = 1;  // The level that 1% of all the picture's cells stay at or below.
+};
+
+picture_levels region_levels(const luma_plane& plane);
+
+// An analog recording's black is often lifted, to 32 in the development set, where
+// cutspot's dark ends at 31. The lowest level of a flat dark picture (all four samples
+// within FLAT_SPREAD of its darkest cells, and at most BLACK_LEVEL + LIFT_MAX +
+// FLAT_SPREAD) is taken for the recording's black, and the samples of every picture from
+// that one on are lowered by its lift above BLACK_LEVEL, at most LIFT_MAX. Digital
+// recordings, whose first flat dark picture is a black separator or fade at 16, keep
+// their samples as they are.
+inline constexpr int BLACK_LEVEL = 16;
+inline constexpr int LIFT_MAX = 16;
+inline constexpr int FLAT_SPREAD = 3;
+
+struct black_level {
+  int lowest = -1;  // The lowest flat dark picture's level so far; -1 before the first.
+};
+
+// Notes the picture and returns its samples with the recording's lift taken off.
+std::array<unsigned char, 4> without_lift(black_level& black, const picture_levels& picture);
 
 // The side of a cell in pixels of a picture this high: at least 1. Its mean is taken over
 // the pixels whose row and column from the cell's top left are multiples of cell_stride.

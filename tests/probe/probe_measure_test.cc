@@ -83,15 +83,15 @@ std::vector<unsigned char> quadrant_picture(int linesize) {
 TEST(ProbeDarkness, QuadrantsOfTheCentre) {
   std::vector<unsigned char> pic = quadrant_picture(32);
   luma_plane p = plane_of(pic, 20, 10, 32);
-  EXPECT_EQ(region_levels(p), (samples{10, 20, 30, 40}));
+  EXPECT_EQ(region_levels(p).samples, (samples{10, 20, 30, 40}));
   p.full_range = true;  // 10 * 219 / 255 + 16 = 24.6
-  EXPECT_EQ(region_levels(p), (samples{25, 33, 42, 50}));
+  EXPECT_EQ(region_levels(p).samples, (samples{25, 33, 42, 50}));
 
   // Bottom-up pictures have a negative line size.
   p.full_range = false;
   p.data = pic.data() + 9 * 32;
   p.linesize = -32;
-  EXPECT_EQ(region_levels(p), (samples{30, 40, 10, 20}));
+  EXPECT_EQ(region_levels(p).samples, (samples{30, 40, 10, 20}));
 }
 
 // A black picture of 200x40 (cells of one pixel; quadrants of 80x16 = 1280 cells, of
@@ -105,7 +105,7 @@ TEST(ProbeDarkness, NearlyAllOfTheQuadrant) {
     std::vector<unsigned char> pic(200 * 40, 16);
     for (int i = 0; i < c.lit; ++i) pic[(4 + i / 80) * 200 + 20 + i % 80] = 200;
     luma_plane p = plane_of(pic, 200, 40, 200);
-    EXPECT_EQ(region_levels(p), (samples{c.want, 16, 16, 16})) << c.lit << " lit pixels";
+    EXPECT_EQ(region_levels(p).samples, (samples{c.want, 16, 16, 16})) << c.lit << " lit pixels";
   }
 }
 
@@ -120,15 +120,15 @@ TEST(ProbeDarkness, LitDetailsAndNoise) {
     for (int x = 0; x < 180; ++x) pic[y * 180 + x] = (x / 2 + y / 2) % 2 ? 28 : 12;
   }
   luma_plane p = plane_of(pic, 180, 144, 180);
-  EXPECT_EQ(region_levels(p), (samples{21, 21, 21, 21}));
-  EXPECT_EQ(region_levels(p), reference_levels(p));
+  EXPECT_EQ(region_levels(p).samples, (samples{21, 21, 21, 21}));
+  EXPECT_EQ(region_levels(p).samples, reference_levels(p));
   // A lit window of 12x12 pixels (3% of the top right quadrant of 72x58 pixels, and two
   // of its 120 cells wholly) lifts its sample to 180, though its mean stays dark (25).
   for (int y = 30; y < 42; ++y) {
     for (int x = 120; x < 132; ++x) pic[y * 180 + x] = 180;
   }
-  EXPECT_EQ(region_levels(p), (samples{21, 180, 21, 21}));
-  EXPECT_EQ(region_levels(p), reference_levels(p));
+  EXPECT_EQ(region_levels(p).samples, (samples{21, 180, 21, 21}));
+  EXPECT_EQ(region_levels(p).samples, reference_levels(p));
 }
 
 // Means halfway between two levels round up, also in cells cut short: in a picture 111x105
@@ -139,7 +139,7 @@ TEST(ProbeDarkness, HalfwayRoundsUp) {
   for (int y = 92; y < 95; ++y) {
     for (int x = 0; x < 111; ++x) pic[y * 111 + x] = x % 2 ? 101 : 100;
   }
-  EXPECT_EQ(region_levels(plane_of(pic, 111, 105, 111)), (samples{16, 16, 101, 101}));
+  EXPECT_EQ(region_levels(plane_of(pic, 111, 105, 111)).samples, (samples{16, 16, 101, 101}));
 }
 
 TEST(ProbeDarkness, AnySizeAndAlignment) {
@@ -158,12 +158,13 @@ TEST(ProbeDarkness, AnySizeAndAlignment) {
       }
       luma_plane p = plane_of(pic, s.width - start, s.height, s.width + 3);
       p.data += start;
-      EXPECT_EQ(region_levels(p), reference_levels(p)) << s.width << "x" << s.height;
+      EXPECT_EQ(region_levels(p).samples, reference_levels(p)) << s.width << "x" << s.height;
     }
   }
   // All 255: the largest sums.
   std::vector<unsigned char> white(1920 * 1080, 255);
-  EXPECT_EQ(region_levels(plane_of(white, 1920, 1080, 1920)), (samples{255, 255, 255, 255}));
+  EXPECT_EQ(region_levels(plane_of(white, 1920, 1080, 1920)).samples,
+            (samples{255, 255, 255, 255}));
 }
 
 TEST(ProbeDarkness, WideSamples) {
@@ -181,7 +182,7 @@ TEST(ProbeDarkness, WideSamples) {
     p.shift = variant == 0 ? 0 : 6;
     p.big_endian = variant == 1;
     unsigned char want = variant == 0 ? 235 : 16;
-    EXPECT_EQ(region_levels(p), (samples{want, want, want, want}));
+    EXPECT_EQ(region_levels(p).samples, (samples{want, want, want, want}));
   }
 }
 
@@ -189,13 +190,65 @@ TEST(ProbeDarkness, TinyAndPackedPictures) {
   // One pixel: every quadrant but the last is empty and takes the rest's cells; 0 is
   // raised to 1, since a sample of 0 would mean none.
   std::vector<unsigned char> one = {0};
-  EXPECT_EQ(region_levels(plane_of(one, 1, 1, 1)), (samples{1, 1, 1, 1}));
+  EXPECT_EQ(region_levels(plane_of(one, 1, 1, 1)).samples, (samples{1, 1, 1, 1}));
   // Packed YUYV: luma at every second byte.
   std::vector<unsigned char> yuyv(2 * 2 * 2);
   for (int i = 0; i < 8; ++i) yuyv[i] = i % 2 == 0 ? 200 : 99;
   luma_plane p = plane_of(yuyv, 2, 2, 4);
   p.step = 2;
-  EXPECT_EQ(region_levels(p), (samples{200, 200, 200, 200}));
+  EXPECT_EQ(region_levels(p).samples, (samples{200, 200, 200, 200}));
+}
+
+// Pictures one after the other (four samples and the darkest cells' level) and the samples
+// written for each.
+TEST(ProbeDarkness, LiftedBlack) {
+  struct step {
+    samples in;
+    unsigned char darkest;
+    samples want;
+  };
+  struct {
+    const char* name;
+    std::vector<step> steps;
+  } cases[] = {
+      {"digital: black at 16, nothing lifted",
+       {{{200, 200, 200, 200}, 40, {200, 200, 200, 200}},
+        {{16, 16, 16, 16}, 16, {16, 16, 16, 16}},
+        {{33, 33, 33, 33}, 32, {33, 33, 33, 33}}}},
+      {"analog: black at 32, lifted by 16 from its first picture on",
+       {{{40, 40, 40, 40}, 30, {40, 40, 40, 40}},
+        {{33, 33, 34, 33}, 32, {17, 17, 18, 17}},
+        {{200, 43, 12, 1}, 10, {184, 27, 1, 1}}}},
+      {"flat means all four samples within 3 of the darkest cells",
+       {{{20, 19, 19, 19}, 16, {20, 19, 19, 19}},
+        {{28, 27, 27, 27}, 25, {19, 18, 18, 18}},
+        {{24, 24, 24, 24}, 20, {15, 15, 15, 15}}}},
+      {"dark means 35 at most; the lift is 16 at most",
+       {{{36, 36, 36, 36}, 34, {36, 36, 36, 36}},
+        {{35, 35, 35, 35}, 34, {19, 19, 19, 19}},
+        {{33, 33, 33, 33}, 33, {17, 17, 17, 17}}}},
+      {"a lower black later lowers the lift",
+       {{{30, 30, 30, 30}, 28, {18, 18, 18, 18}},
+        {{17, 17, 17, 17}, 16, {17, 17, 17, 17}},
+        {{30, 30, 30, 30}, 28, {30, 30, 30, 30}}}},
+  };
+  for (const auto& c : cases) {
+    black_level black;
+    for (std::size_t i = 0; i < c.steps.size(); ++i) {
+      picture_levels p{c.steps[i].in, c.steps[i].darkest};
+      EXPECT_EQ(without_lift(black, p), c.steps[i].want) << c.name << ", picture " << i;
+    }
+  }
+}
+
+TEST(ProbeDarkness, DarkestCells) {
+  // 1% of the cells (51 of the 5120 cells of one pixel of a 200x40 picture) at 5, the
+  // rest at 60: the darkest level is 5; with one fewer, 60.
+  for (int dark : {51, 50}) {
+    std::vector<unsigned char> pic(200 * 40, 60);
+    for (int i = 0; i < dark; ++i) pic[(4 + i / 80) * 200 + 20 + i % 80] = 5;
+    EXPECT_EQ(region_levels(plane_of(pic, 200, 40, 200)).darkest, dark == 51 ? 5 : 60) << dark;
+  }
 }
 
 TEST(ProbeAudioScale, FloorAndCeiling) {
