@@ -29,7 +29,7 @@ trap_segments+=" S:250 B:3 S:250 B:8 S:250 G:12 P:300"
 # of each segment.
 trap_graph() {
   local size=$1 segs=$2 truth=$3 list="" n=0 frames=0 seg kind len d v a
-  local speech room loud
+  local speech loud
   GRAPH=""
   : >"$truth"
   for seg in $segs; do
@@ -40,22 +40,22 @@ trap_graph() {
     room() { echo "anoisesrc=r=48000:c=brown:a=0.5:seed=$((n + 29)):d=$d,volume=$1dB"; }
     loud="anoisesrc=r=48000:c=pink:a=0.5:seed=$((n + 5)):d=$d,volume=7.4dB"
     case $kind in
-      P | K) v="testsrc2=s=$size:r=25:d=$d" a="$speech[s$n];$(room -27)[r$n];[s$n][r$n]amix=inputs=2:normalize=0" ;;
+      P | K) v="testsrc2=s=$size:r=25:d=$d" a="${speech}[s$n];$(room -27)[r$n];[s$n][r$n]amix=inputs=2:normalize=0" ;;
       S) v="smptehdbars=s=$size:r=25:d=$d" a="$loud" ;;
       B) v="color=black:s=$size:r=25:d=$d" a="anullsrc=r=48000:cl=mono:d=$d" ;;
       G) v="color=0x0e0e0e:s=$size:r=25:d=$d" a="anullsrc=r=48000:cl=mono:d=$d" ;;
       DD | DE)
         v="color=0x040404:s=$size:r=25:d=$d,drawbox=x=iw*0.2:y=ih*0.2:w=iw/8:h=ih/8:color=0xc8c8c8:t=fill"
         v+=",drawbox=x=iw*0.6:y=ih*0.6:w=iw/12:h=ih/7:color=0x787878:t=fill"
-        a="$speech,volume=-4dB[s$n];$(room $([[ $kind == DD ]] && echo -35 || echo -43))[r$n];[s$n][r$n]amix=inputs=2:normalize=0"
+        a="${speech},volume=-4dB[s$n];$(room "$([[ $kind == DD ]] && echo -35 || echo -43)")[r$n];[s$n][r$n]amix=inputs=2:normalize=0"
         ;;
       FA | FQ | FS)
         v="testsrc2=s=$size:r=25:d=$d,fade=t=out:st=0.4:d=1,fade=t=in:st=2.0:d=1"
         if [[ $kind == FA || $kind == FQ ]]; then
-          a="$speech,volume='if(between(t\\,1.2\\,2.2)\\,0.03\\,1)':eval=frame[s$n];"
-          a+="$(room $([[ $kind == FA ]] && echo -27 || echo -39))[r$n];[s$n][r$n]amix=inputs=2:normalize=0"
+          a="${speech},volume='if(between(t\\,1.2\\,2.2)\\,0.03\\,1)':eval=frame[s$n];"
+          a+="$(room "$([[ $kind == FA ]] && echo -27 || echo -39)")[r$n];[s$n][r$n]amix=inputs=2:normalize=0"
         else
-          a="$speech[s$n];$(room -27)[r$n];[s$n][r$n]amix=inputs=2:normalize=0,volume='if(between(t\\,1.2\\,2.2)\\,0\\,1)':eval=frame"
+          a="${speech}[s$n];$(room -27)[r$n];[s$n][r$n]amix=inputs=2:normalize=0,volume='if(between(t\\,1.2\\,2.2)\\,0\\,1)':eval=frame"
         fi
         ;;
       QB)
