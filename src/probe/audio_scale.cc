@@ -6,10 +6,10 @@ namespace cutspot::probe {
 
 std::uint32_t audio_value(double mean_square) {
   if (!(mean_square > 0)) return 0;
-  if (mean_square >= 1.0) return AUDIO_VALUE_MAX;
   double db = 10.0 * std::log10(mean_square);
-  if (db <= AUDIO_FLOOR_DB) return 0;
-  double v = std::round((db - AUDIO_FLOOR_DB) * AUDIO_VALUE_MAX / -AUDIO_FLOOR_DB);
+  double v =
+      std::round((db - AUDIO_FLOOR_DB) * AUDIO_VALUE_MAX / (AUDIO_CEILING_DB - AUDIO_FLOOR_DB));
+  if (v <= 0) return 0;
   return v >= AUDIO_VALUE_MAX ? AUDIO_VALUE_MAX : static_cast<std::uint32_t>(v);
 }
 

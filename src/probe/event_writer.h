@@ -9,9 +9,14 @@
 
 namespace cutspot::probe {
 
-// "CSPROBE" and a format version byte; cutspot itself never reads it.
-inline constexpr unsigned char EVENT_MAGIC[EVENT_HEADER_SIZE] = {'C', 'S', 'P', 'R',
-                                                                 'O', 'B', 'E', 1};
+// "CSPROBE" and a version byte that names the measures, so that files of either kind
+// can be told apart (cutspot itself never reads the header):
+//   1  quadrant mean luma; audio 0 at -60 dBFS to 5000 at 0 dBFS
+//   2  quadrant darkness (99th percentile of cell means, a lifted black taken off);
+//      audio 0 at -80 dBFS to 5000 at -30 dBFS
+inline constexpr unsigned char EVENT_FORMAT_VERSION = 2;
+inline constexpr unsigned char EVENT_MAGIC[EVENT_HEADER_SIZE] = {
+    'C', 'S', 'P', 'R', 'O', 'B', 'E', EVENT_FORMAT_VERSION};
 
 struct event_writer {
   int fd = -1;

@@ -20,11 +20,11 @@ int interrupt_requested(void* stop) {
   return stop && *static_cast<const volatile std::sig_atomic_t*>(stop) != 0;
 }
 
-// Decoders are told to take the short cuts that leave the means within 1 of full
-// decoding (bench/probe-run measures it): a quarter of the size each way for MPEG-1/2
-// (the DCT's low frequencies alone), and no loop filter wherever there is one (H.264,
-// HEVC), since smoothing block edges hardly moves a quadrant's mean. Skipping the IDCT
-// or whole frames moved the means or the marks, so neither is done.
+// Decoders are told to take the short cuts that leave the marks as with full decoding
+// (bench/probe-run measures it): a quarter of the size each way for MPEG-1/2 (the
+// DCT's low frequencies alone), and no loop filter wherever there is one (H.264, HEVC),
+// since smoothing block edges hardly moves a cell's mean. Skipping the IDCT or whole
+// frames moved the samples or the marks, so neither is done.
 void tune_video_decoder(AVCodecContext* c, const AVCodec* codec, bool full_decode, int threads) {
   c->thread_count = threads;
   c->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;

@@ -50,6 +50,7 @@ struct run_state {
   stream_clock video_clock;
   stream_clock audio_clock;
   window_accumulator windows;
+  black_level black;
   reorder_queue queue;
   sequencer order;
   std::vector<audio_window> window_out;
@@ -109,7 +110,7 @@ bool take_picture(run_state& s, const AVFrame* f) {
   event_record r;
   r.timestamp_ns = t;
   r.type = RECORD_VIDEO;
-  auto samples = region_means(plane);
+  auto samples = without_lift(s.black, region_levels(plane));
   std::copy(samples.begin(), samples.end(), r.samples);
   queue_push(s.queue, r, t + duration);
   add_picture(s.pictures, t, duration);

@@ -281,7 +281,7 @@ TEST_F(ProbeFiles, EventBytes) {
   ASSERT_TRUE(flush_events(w, &reason));
   close(fd);
   EXPECT_EQ(w.records, 2);
-  const std::string want = std::string("CSPROBE\x01", 8) +
+  const std::string want = std::string("CSPROBE\x02", 8) +
                            std::string(
                                "\x01\x02\x03\x04\x05\x06\x07\x08\0\0\0\0\0\0\0\x01"
                                "\0\0\x13\x88\0\0\0\0",
@@ -318,120 +318,6 @@ TEST(ProbeRegions, TvScale) {
     EXPECT_EQ(tv_scale_sample(c.mean, c.depth, c.full_range), c.want)
         << c.mean << " depth " << c.depth << (c.full_range ? " full" : " tv");
   }
-}
-
-// A 20x10 picture: a border of 255 around quadrants of 10, 20, 30 and 40 (8-bit).
-std::vector<unsigned char> quadrant_picture(int linesize) {
-  std::vector<unsigned char> pic(static_cast<std::size_t>(linesize) * 10, 7);
-  for (int y = 0; y < 10; ++y) {
-    for (int x = 0; x < 20; ++x) {
-      bool border = x < 2 || x >= 18 || y < 1 || y >= 9;
-      unsigned char q = static_cast<unsigned char>(10 * (1 + (x >= 10) + 2 * (y >= 5)));
-      pic[static_cast<std::size_t>(y * linesize + x)] = border ? 255 : q;
-    }
-  }
-  return pic;
-}
-
-TEST(ProbeRegions, QuadrantsOfTheCentre) {
-  std::vector<unsigned char> pic = quadrant_picture(32);
-  luma_plane p;
-  p.data = pic.data();
-  p.linesize = 32;
-  p.width = 20;
-  p.height = 10;
-  EXPECT_EQ(region_means(p), (std::array<unsigned char, 4>{10, 20, 30, 40}));
-  p.full_range = true;  // 10 * 219 / 255 + 16 = 24.6
-  EXPECT_EQ(region_means(p), (std::array<unsigned char, 4>{25, 33, 42, 50}));
-
-  // Bottom-up pictures have a negative line size.
-  p.full_range = false;
-  p.data = pic.data() + 9 * 32;
-  p.linesize = -32;
-  EXPECT_EQ(region_means(p), (std::array<unsigned char, 4>{30, 40, 10, 20}));
-}
-
-TEST(ProbeRegions, LargePicturesAnyAlignment) {
-  // Rows of 4000 bytes (more than 256 words at a time), quadrants starting at odd
-  // offsets, against a plain sum.
-  std::vector<unsigned char> pic(4003 * 21);
-  unsigned state = 1;
-  for (unsigned char& b : pic) {
-    state = state * 1103515245u + 12345u;
-    b = static_cast<unsigned char>(state >> 23);
-  }
-  for (int start = 0; start < 3; ++start) {
-    luma_plane p;
-    p.data = pic.data() + start;
-    p.linesize = 4003;
-    p.width = 3999 + start;
-    p.height = 21;
-    int x0 = p.width / 10, x1 = p.width - p.width / 10, xm = x0 + (x1 - x0) / 2;
-    std::uint64_t sum = 0, count = 0;
-    for (int y = 2; y < 10; ++y) {  // The top band of 21 rows: 2 to 9.
-      for (int x = x0; x < xm; ++x, ++count) sum += p.data[y * p.linesize + x];
-    }
-    EXPECT_EQ(region_means(p)[0],
-              static_cast<unsigned char>(std::lround(static_cast<double>(sum) / count)));
-    // All 255: the largest sums.
-    std::vector<unsigned char> white(4003 * 21, 255);
-    p.data = white.data() + start;
-    EXPECT_EQ(region_means(p), (std::array<unsigned char, 4>{255, 255, 255, 255}));
-  }
-}
-
-TEST(ProbeRegions, WideSamples) {
-  // 10-bit little-endian words, and the same big-endian and shifted up by 6 (as P010).
-  for (int variant = 0; variant < 2; ++variant) {
-    std::vector<unsigned char> pic(4 * 4 * 2);
-    for (int i = 0; i < 16; ++i) {
-      unsigned v = variant == 0 ? 940u : 64u << 6;
-      pic[2 * i] = static_cast<unsigned char>(variant == 0 ? v & 0xff : v >> 8);
-      pic[2 * i + 1] = static_cast<unsigned char>(variant == 0 ? v >> 8 : v & 0xff);
-    }
-    luma_plane p;
-    p.data = pic.data();
-    p.linesize = 8;
-    p.width = 4;
-    p.height = 4;
-    p.step = 2;
-    p.depth = 10;
-    p.shift = variant == 0 ? 0 : 6;
-    p.big_endian = variant == 1;
-    unsigned char want = variant == 0 ? 235 : 16;
-    EXPECT_EQ(region_means(p), (std::array<unsigned char, 4>{want, want, want, want}));
-  }
-}
-
-TEST(ProbeRegions, TinyAndPackedPictures) {
-  // One pixel: every quadrant but the last is empty and takes the mean of the rest.
-  unsigned char one[1] = {0};
-  luma_plane p;
-  p.data = one;
-  p.linesize = 1;
-  p.width = 1;
-  p.height = 1;
-  EXPECT_EQ(region_means(p), (std::array<unsigned char, 4>{1, 1, 1, 1}));
-  // Packed YUYV: luma at every second byte.
-  std::vector<unsigned char> yuyv(2 * 2 * 2);
-  for (int i = 0; i < 8; ++i) yuyv[i] = i % 2 == 0 ? 200 : 99;
-  p.data = yuyv.data();
-  p.linesize = 4;
-  p.width = 2;
-  p.height = 2;
-  p.step = 2;
-  EXPECT_EQ(region_means(p), (std::array<unsigned char, 4>{200, 200, 200, 200}));
-}
-
-TEST(ProbeAudio, LogarithmicScale) {
-  struct {
-    double mean_square;
-    std::uint32_t want;
-  } cases[] = {
-      {1.0, 5000},  {4.0, 5000}, {INFINITY, 5000}, {0.5, 4749}, {1e-3, 2500}, {1e-6, 0},
-      {1.1e-6, 34}, {0.9e-6, 0}, {0, 0},           {-1, 0},     {NAN, 0},
-  };
-  for (const auto& c : cases) EXPECT_EQ(audio_value(c.mean_square), c.want) << c.mean_square;
 }
 
 std::vector<audio_window> windows_of(window_accumulator& acc, const std::vector<float>& samples,

@@ -1,0 +1,315 @@
+// cutspot-probe's measures: the darkness samples of a picture and the audio scale, the
+// latter judged by the silence threshold that cutspot derives from it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "analysis/audio_range.h"
+#include "probe/audio_scale.h"
+#include "probe/region_means.h"
+
+namespace cutspot::probe {
+namespace {
+
+using samples = std::array<unsigned char, 4>;
+
+luma_plane plane_of(std::vector<unsigned char>& pic, int width, int height, int linesize) {
+  luma_plane p;
+  p.data = pic.data();
+  p.linesize = linesize;
+  p.width = width;
+  p.height = height;
+  return p;
+}
+
+// The samples by their definition, the slow way: for each quadrant of the central 80%,
+// the mean of each cell over the pixels at multiples of the stride from its corner
+// (rounded), sorted, and the one that all but 1% stay at or below.
+samples reference_levels(const luma_plane& p) {
+  int bx = p.width / 10, by = p.height / 10;
+  int x0 = bx, x2 = p.width - bx, x1 = x0 + (x2 - x0) / 2;
+  int y0 = by, y2 = p.height - by, y1 = y0 + (y2 - y0) / 2;
+  int cell = cell_size(p.height), stride = cell_stride(cell);
+  samples out{};
+  for (int q = 0; q < 4; ++q) {
+    int xa = q % 2 ? x1 : x0, xb = q % 2 ? x2 : x1, ya = q / 2 ? y1 : y0, yb = q / 2 ? y2 : y1;
+    std::vector<int> cells;
+    for (int y = ya; y < yb; y += cell) {
+      for (int x = xa; x < xb; x += cell) {
+        long sum = 0, n = 0;
+        for (int j = y; j < std::min(y + cell, yb); j += stride) {
+          for (int i = x; i < std::min(x + cell, xb); i += stride, ++n) {
+            sum += p.data[j * p.linesize + i];
+          }
+        }
+        cells.push_back(std::clamp(static_cast<int>((2 * sum + n) / (2 * n)), 1, 255));
+      }
+    }
+    std::sort(cells.begin(), cells.end());
+    std::size_t allowed = cells.size() * BRIGHTER_CELLS_PER_MILLE / 1000;
+    out[q] = static_cast<unsigned char>(cells[cells.size() - 1 - allowed]);
+  }
+  return out;
+}
+
+TEST(ProbeDarkness, CellSize) {
+  struct {
+    int height, cell, stride;
+  } cases[] = {{0, 1, 1},   {1, 1, 1},   {47, 1, 1},   {48, 2, 1},    {119, 4, 1},
+               {120, 5, 2}, {144, 6, 2}, {576, 24, 6}, {1080, 45, 12}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(cell_size(c.height), c.cell) << c.height;
+    EXPECT_EQ(cell_stride(c.cell), c.stride) << c.cell;
+  }
+}
+
+// A 20x10 picture: a border of 255 around quadrants of 10, 20, 30 and 40 (8-bit).
+std::vector<unsigned char> quadrant_picture(int linesize) {
+  std::vector<unsigned char> pic(static_cast<std::size_t>(linesize) * 10, 7);
+  for (int y = 0; y < 10; ++y) {
+    for (int x = 0; x < 20; ++x) {
+      bool border = x < 2 || x >= 18 || y < 1 || y >= 9;
+      unsigned char q = static_cast<unsigned char>(10 * (1 + (x >= 10) + 2 * (y >= 5)));
+      pic[static_cast<std::size_t>(y * linesize + x)] = border ? 255 : q;
+    }
+  }
+  return pic;
+}
+
+TEST(ProbeDarkness, QuadrantsOfTheCentre) {
+  std::vector<unsigned char> pic = quadrant_picture(32);
+  luma_plane p = plane_of(pic, 20, 10, 32);
+  EXPECT_EQ(region_levels(p).samples, (samples{10, 20, 30, 40}));
+  p.full_range = true;  // 10 * 219 / 255 + 16 = 24.6
+  EXPECT_EQ(region_levels(p).samples, (samples{25, 33, 42, 50}));
+
+  // Bottom-up pictures have a negative line size.
+  p.full_range = false;
+  p.data = pic.data() + 9 * 32;
+  p.linesize = -32;
+  EXPECT_EQ(region_levels(p).samples, (samples{30, 40, 10, 20}));
+}
+
+// A black picture of 200x40 (cells of one pixel; quadrants of 80x16 = 1280 cells, of
+// which 12 may be brighter) with a number of lit pixels in the top left quadrant.
+TEST(ProbeDarkness, NearlyAllOfTheQuadrant) {
+  struct {
+    int lit;
+    unsigned char want;
+  } cases[] = {{0, 16}, {12, 16}, {13, 200}, {1280, 200}};
+  for (const auto& c : cases) {
+    std::vector<unsigned char> pic(200 * 40, 16);
+    for (int i = 0; i < c.lit; ++i) pic[(4 + i / 80) * 200 + 20 + i % 80] = 200;
+    luma_plane p = plane_of(pic, 200, 40, 200);
+    EXPECT_EQ(region_levels(p).samples, (samples{c.want, 16, 16, 16})) << c.lit << " lit pixels";
+  }
+}
+
+// A dark scene whose mean is black but which has a lit window is not black; noise
+// around black is averaged over cells (of 6x6 pixels in a picture 144 high, every
+// second pixel taken) before the percentile.
+TEST(ProbeDarkness, LitDetailsAndNoise) {
+  std::vector<unsigned char> pic(180 * 144);
+  for (int y = 0; y < 144; ++y) {
+    // Squares of 2x2 pixels of 12 and 28 by turns: a cell's 3x3 samples hold five of one
+    // and four of the other, so its mean is 19 or 21, where single pixels reach 28.
+    for (int x = 0; x < 180; ++x) pic[y * 180 + x] = (x / 2 + y / 2) % 2 ? 28 : 12;
+  }
+  luma_plane p = plane_of(pic, 180, 144, 180);
+  EXPECT_EQ(region_levels(p).samples, (samples{21, 21, 21, 21}));
+  EXPECT_EQ(region_levels(p).samples, reference_levels(p));
+  // A lit window of 12x12 pixels (3% of the top right quadrant of 72x58 pixels, and two
+  // of its 120 cells wholly) lifts its sample to 180, though its mean stays dark (25).
+  for (int y = 30; y < 42; ++y) {
+    for (int x = 120; x < 132; ++x) pic[y * 180 + x] = 180;
+  }
+  EXPECT_EQ(region_levels(p).samples, (samples{21, 180, 21, 21}));
+  EXPECT_EQ(region_levels(p).samples, reference_levels(p));
+}
+
+// Means halfway between two levels round up, also in cells cut short: in a picture 111x105
+// (cells of 4x4), the bottom left quadrant has 11 cells of 4x3 pixels in its last three
+// rows, here columns of 100 and 101 by turns (mean 100.5) over black.
+TEST(ProbeDarkness, HalfwayRoundsUp) {
+  std::vector<unsigned char> pic(111 * 105, 16);
+  for (int y = 92; y < 95; ++y) {
+    for (int x = 0; x < 111; ++x) pic[y * 111 + x] = x % 2 ? 101 : 100;
+  }
+  EXPECT_EQ(region_levels(plane_of(pic, 111, 105, 111)).samples, (samples{16, 16, 101, 101}));
+}
+
+TEST(ProbeDarkness, AnySizeAndAlignment) {
+  // Random pictures, quadrants starting at odd offsets and cells cut short at their
+  // right and bottom edges, against the definition.
+  unsigned state = 1;
+  struct {
+    int width, height;
+  } sizes[] = {{4001, 21}, {333, 150}, {719, 577}, {97, 301}, {1283, 719}, {111, 105}, {413, 107}};
+  for (const auto& s : sizes) {
+    for (int start = 0; start < 3; ++start) {
+      std::vector<unsigned char> pic(static_cast<std::size_t>(s.width + 3) * s.height);
+      for (unsigned char& b : pic) {
+        state = state * 1103515245u + 12345u;
+        b = static_cast<unsigned char>(state >> 23);
+      }
+      luma_plane p = plane_of(pic, s.width - start, s.height, s.width + 3);
+      p.data += start;
+      EXPECT_EQ(region_levels(p).samples, reference_levels(p)) << s.width << "x" << s.height;
+    }
+  }
+  // All 255: the largest sums.
+  std::vector<unsigned char> white(1920 * 1080, 255);
+  EXPECT_EQ(region_levels(plane_of(white, 1920, 1080, 1920)).samples,
+            (samples{255, 255, 255, 255}));
+}
+
+TEST(ProbeDarkness, WideSamples) {
+  // 10-bit little-endian words, and the same big-endian and shifted up by 6 (as P010).
+  for (int variant = 0; variant < 2; ++variant) {
+    std::vector<unsigned char> pic(4 * 4 * 2);
+    for (int i = 0; i < 16; ++i) {
+      unsigned v = variant == 0 ? 940u : 64u << 6;
+      pic[2 * i] = static_cast<unsigned char>(variant == 0 ? v & 0xff : v >> 8);
+      pic[2 * i + 1] = static_cast<unsigned char>(variant == 0 ? v >> 8 : v & 0xff);
+    }
+    luma_plane p = plane_of(pic, 4, 4, 8);
+    p.step = 2;
+    p.depth = 10;
+    p.shift = variant == 0 ? 0 : 6;
+    p.big_endian = variant == 1;
+    unsigned char want = variant == 0 ? 235 : 16;
+    EXPECT_EQ(region_levels(p).samples, (samples{want, want, want, want}));
+  }
+}
+
+TEST(ProbeDarkness, TinyAndPackedPictures) {
+  // One pixel: every quadrant but the last is empty and takes the rest's cells; 0 is
+  // raised to 1, since a sample of 0 would mean none.
+  std::vector<unsigned char> one = {0};
+  EXPECT_EQ(region_levels(plane_of(one, 1, 1, 1)).samples, (samples{1, 1, 1, 1}));
+  // Packed YUYV: luma at every second byte.
+  std::vector<unsigned char> yuyv(2 * 2 * 2);
+  for (int i = 0; i < 8; ++i) yuyv[i] = i % 2 == 0 ? 200 : 99;
+  luma_plane p = plane_of(yuyv, 2, 2, 4);
+  p.step = 2;
+  EXPECT_EQ(region_levels(p).samples, (samples{200, 200, 200, 200}));
+}
+
+// Pictures one after the other (four samples and the darkest cells' level) and the samples
+// written for each.
+TEST(ProbeDarkness, LiftedBlack) {
+  struct step {
+    samples in;
+    unsigned char darkest;
+    samples want;
+  };
+  struct {
+    const char* name;
+    std::vector<step> steps;
+  } cases[] = {
+      {"digital: black at 16, nothing lifted",
+       {{{200, 200, 200, 200}, 40, {200, 200, 200, 200}},
+        {{16, 16, 16, 16}, 16, {16, 16, 16, 16}},
+        {{33, 33, 33, 33}, 32, {33, 33, 33, 33}}}},
+      {"analog: black at 32, lifted by 16 from its first picture on",
+       {{{40, 40, 40, 40}, 30, {40, 40, 40, 40}},
+        {{33, 33, 34, 33}, 32, {17, 17, 18, 17}},
+        {{200, 43, 12, 1}, 10, {184, 27, 1, 1}}}},
+      {"flat means all four samples within 3 of the darkest cells",
+       {{{20, 19, 19, 19}, 16, {20, 19, 19, 19}},
+        {{28, 27, 27, 27}, 25, {19, 18, 18, 18}},
+        {{24, 24, 24, 24}, 20, {15, 15, 15, 15}}}},
+      {"dark means 35 at most; the lift is 16 at most",
+       {{{36, 36, 36, 36}, 34, {36, 36, 36, 36}},
+        {{35, 35, 35, 35}, 34, {19, 19, 19, 19}},
+        {{33, 33, 33, 33}, 33, {17, 17, 17, 17}}}},
+      {"a lower black later lowers the lift",
+       {{{30, 30, 30, 30}, 28, {18, 18, 18, 18}},
+        {{17, 17, 17, 17}, 16, {17, 17, 17, 17}},
+        {{30, 30, 30, 30}, 28, {30, 30, 30, 30}}}},
+  };
+  for (const auto& c : cases) {
+    black_level black;
+    for (std::size_t i = 0; i < c.steps.size(); ++i) {
+      picture_levels p{c.steps[i].in, c.steps[i].darkest};
+      EXPECT_EQ(without_lift(black, p), c.steps[i].want) << c.name << ", picture " << i;
+    }
+  }
+}
+
+TEST(ProbeDarkness, DarkestCells) {
+  // 1% of the cells (51 of the 5120 cells of one pixel of a 200x40 picture) at 5, the
+  // rest at 60: the darkest level is 5; with one fewer, 60.
+  for (int dark : {51, 50}) {
+    std::vector<unsigned char> pic(200 * 40, 60);
+    for (int i = 0; i < dark; ++i) pic[(4 + i / 80) * 200 + 20 + i % 80] = 5;
+    EXPECT_EQ(region_levels(plane_of(pic, 200, 40, 200)).darkest, dark == 51 ? 5 : 60) << dark;
+  }
+}
+
+TEST(ProbeAudioScale, FloorAndCeiling) {
+  struct {
+    double db;
+    std::uint32_t want;
+  } cases[] = {
+      {-200, 0},  {-80.01, 0}, {-80, 0},        {-79.996, 0},    {-79.994, 1},
+      {-75, 500}, {-55, 2500}, {-30.006, 4999}, {-30.004, 5000}, {-30, 5000},
+      {-3, 5000}, {0, 5000},   {6, 5000},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(audio_value(std::pow(10.0, c.db / 10)), c.want) << c.db << " dB";
+  }
+  EXPECT_EQ(audio_value(0), 0u);
+  EXPECT_EQ(audio_value(-1), 0u);
+  EXPECT_EQ(audio_value(NAN), 0u);
+  EXPECT_EQ(audio_value(INFINITY), AUDIO_VALUE_MAX);
+}
+
+// What cutspot makes of a recording whose windows have these levels (dB; below -900
+// digital silence): whether each of the probe levels counts as quiet.
+std::vector<bool> quiet_in(const std::vector<double>& recording,
+                           const std::vector<double>& probes) {
+  audio_range range;
+  for (double db : recording) {
+    std::uint32_t v = audio_value(db < -900 ? 0 : std::pow(10.0, db / 10));
+    range.audio_max = std::max(range.audio_max, v);
+    range.audio_min = std::min(range.audio_min, v);
+  }
+  finish_audio_range(&range);
+  EXPECT_EQ(is_gap_mode(range), false);
+  std::vector<bool> out;
+  for (double db : probes) {
+    std::uint32_t v = audio_value(std::pow(10.0, db / 10));
+    out.push_back(range.audio_scale * v < range.silence_threshold);
+  }
+  return out;
+}
+
+TEST(ProbeAudioScale, SilenceMeansSilence) {
+  // A digital recording: silence in the breaks, speech, spots. Silence and -76 dBFS are
+  // quiet; room tone at -74 and -66 dBFS, as under a pause in the dialogue, is not; and a
+  // burst at full scale changes nothing.
+  std::vector<double> probes = {-76, -74, -66, -50};
+  std::vector<bool> want = {true, false, false, false};
+  EXPECT_EQ(quiet_in({-1000, -20, -14}, probes), want);
+  EXPECT_EQ(quiet_in({-1000, -20, -14, 0}, probes), want);
+  // A quiet recording whose loudest window stays below the ceiling (-40 dBFS): the
+  // threshold comes down with it, -76 dBFS.
+  EXPECT_EQ(quiet_in({-1000, -40}, {-76.1, -75.9}), (std::vector<bool>{true, false}));
+  // An analog recording: hiss at -56 dBFS (its quietest window -56.5) is quiet up to
+  // 2.6 dB above its quietest window; room tone as loud as the hiss (3 dB more) is not;
+  // and a burst changes nothing here either.
+  std::vector<double> analog = {-56.5, -56, -55.5, -20, -14};
+  EXPECT_EQ(quiet_in(analog, {-55.5, -54.0, -53.8, -53}),
+            (std::vector<bool>{true, true, false, false}));
+  analog.push_back(0);
+  EXPECT_EQ(quiet_in(analog, {-55.5, -54.0, -53.8, -53}),
+            (std::vector<bool>{true, true, false, false}));
+}
+
+}  // namespace
+}  // namespace cutspot::probe
