@@ -10,10 +10,8 @@
 #include <vector>
 
 #include "eventfile/event_record.h"
-#include "probe/audio_scale.h"
 #include "probe/coverage.h"
 #include "probe/event_writer.h"
-#include "probe/region_means.h"
 #include "probe/reorder_queue.h"
 #include "probe/sequencer.h"
 
@@ -188,36 +186,6 @@ TEST(ProbeWriter, EveryRecordOnceAcrossFlushes) {
   start_events(w, -1);
   EXPECT_FALSE(flush_events(w, &reason));
   EXPECT_EQ(reason, "cannot write the event file: Bad file descriptor");
-}
-
-TEST(ProbeMeasures, BorderAndRoundingPinned) {
-  // 40x20: the central 80% is x 4..35, y 2..17. Outside it 250, its outer ring 50, the
-  // rest 100: a border one pixel narrower or wider moves every mean.
-  std::vector<unsigned char> pic(40 * 20);
-  for (int y = 0; y < 20; ++y) {
-    for (int x = 0; x < 40; ++x) {
-      bool outside = x < 4 || x >= 36 || y < 2 || y >= 18;
-      bool ring = x == 4 || x == 35 || y == 2 || y == 17;
-      pic[static_cast<std::size_t>(y * 40 + x)] = outside ? 250 : ring ? 50 : 100;
-    }
-  }
-  luma_plane p;
-  p.data = pic.data();
-  p.linesize = 40;
-  p.width = 40;
-  p.height = 20;
-  // Each quadrant is 16x8 with 23 ring pixels: (23 * 50 + 105 * 100) / 128 = 91.02.
-  EXPECT_EQ(region_means(p), (std::array<unsigned char, 4>{91, 91, 91, 91}));
-
-  // Audio values are rounded to the nearest, not cut.
-  struct {
-    double mean_square;
-    std::uint32_t want;
-  } cases[] = {
-      {0.0010008292742914244, 2500}, {0.0010019360431943144, 2501}, {1.100626588207356e-06, 35},
-      {0.99834351222591, 4999},      {1.0044307502543043e-06, 2},
-  };
-  for (const auto& c : cases) EXPECT_EQ(audio_value(c.mean_square), c.want) << c.mean_square;
 }
 
 }  // namespace
