@@ -13,14 +13,21 @@ namespace {
 // Levels above this add no information and would only let one damaged record dominate
 // a stretch's mean.
 constexpr std::uint32_t LEVEL_CLAMP = 2 * AUDIO_FULL_SCALE;
-// Pauses: 100 ms whose sound lies this far below the usual level (12 dB on the probe's
+// Spots are not quieter than the recording's median by more than this (2.5 dB on the
+// probe's scale): where the loud sound of programme and spots alike reaches the top of
+// the scale, a spot's mean may lie a little below it.
+constexpr std::uint32_t LOUD_MARGIN = 500;
+// Pauses: 100 ms whose sound lies this far below the usual level (10 dB on the probe's
 // scale). Speech has them every few seconds; a spot's steady sound has next to none.
 constexpr std::uint32_t PAUSE_DROP = 2000;
 constexpr std::uint32_t MAX_QUIET_PERMILLE = 50;
-// Stretches at the ends of a run this far below its median are programme (6 dB).
+// Stretches at the ends of a run this far below its median are programme (5 dB).
 constexpr std::uint32_t TRIM_DROP = 1000;
-// A break of one stretch must be this much louder than the usual level (6 dB).
+// A break of one stretch must be this much louder than the usual level (5 dB); where
+// the usual level is the top of the scale (programme and spots alike reach it), it must
+// be without a pause instead, since only the pauses tell speech from spots there.
 constexpr std::uint32_t LONE_MARGIN = 1000;
+constexpr std::uint32_t LONE_QUIET_PERMILLE = 5;
 
 }  // namespace
 
@@ -127,8 +134,8 @@ std::optional<level_summary> break_finder::summarise(std::int64_t from_ns,
 
 bool break_finder::steady_and_loud(const level_summary& levels) const {
   if (levels.slots == 0) return false;
-  // Spots are at least as loud as the recording's usual level (its median).
-  const bool loud = levels.audio_mean() >= loudness_.usual;
+  // Spots are about as loud as the recording's usual level (its median) or louder.
+  const bool loud = levels.audio_mean() + LOUD_MARGIN >= loudness_.usual;
   const bool steady =
       std::uint64_t{levels.quiet_slots} * 1000 <= std::uint64_t{levels.slots} * MAX_QUIET_PERMILLE;
   return loud && steady;
@@ -160,8 +167,13 @@ std::optional<ad_break> break_finder::close_chain() {
   if (lo == hi) return std::nullopt;
   // A lone stretch has no spots to be measured against: it must be clearly louder than
   // the programme.
-  if (hi - lo == 1 && chain_[lo].levels.audio_mean() < loudness_.usual + LONE_MARGIN) {
-    return std::nullopt;
+  if (hi - lo == 1) {
+    const level_summary& lone = chain_[lo].levels;
+    const bool louder = lone.audio_mean() >= loudness_.usual + LONE_MARGIN;
+    const bool saturated = loudness_.usual + LOUD_MARGIN >= AUDIO_FULL_SCALE;
+    const bool no_pause =
+        std::uint64_t{lone.quiet_slots} * 1000 <= std::uint64_t{lone.slots} * LONE_QUIET_PERMILLE;
+    if (!louder && !(saturated && no_pause)) return std::nullopt;
   }
 
   ad_break found;
