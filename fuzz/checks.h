@@ -12,8 +12,11 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "app/run.h"
+#include "in_memory_run.h"
 #include "report/output_buffer.h"
 
 namespace cutspot::fuzzing {
@@ -266,6 +269,22 @@ inline void check_diagnostics(std::string_view err) {
     check(line.starts_with("cutspot: ") && line.size() > 10, "a line of stderr", line);
     after_refusal = !line.starts_with("cutspot: warning: ");
   }
+}
+
+// One whole run in memory, `cutspot args...`, standard output kept unless it goes `to` a
+// sink: whatever happened is said in lines of ours, and the status says how it ended.
+inline testing::run_result run_checked(const std::vector<std::string>& args,
+                                       const source_opener& open, byte_sink* to,
+                                       const run_options& options) {
+  std::vector<const char*> argv = {"cutspot"};
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  string_sink out, err;
+  const int status =
+      run_cutspot(static_cast<int>(argv.size()), argv.data(), open, to ? *to : out, err, options);
+  check(out.error().empty() && err.error().empty(), "a string sink failed");
+  check_diagnostics(err.text);
+  check(status >= 0 && status <= 2 && (status == 0 || !err.text.empty()), "the status", err.text);
+  return {status, std::move(out.text), std::move(err.text)};
 }
 
 // The cut list, after the graph when it has one: its marks, and its E line exactly when

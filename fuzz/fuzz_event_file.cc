@@ -173,22 +173,15 @@ using run = cutspot::testing::run_result;
 run run_with(const std::vector<std::string>& args,
              const std::function<cutspot::open_result()>& open, cutspot::byte_sink* to,
              std::size_t block_records) {
-  std::vector<const char*> argv = {"cutspot"};
-  for (const std::string& a : args) argv.push_back(a.c_str());
   bool opened = false;
   auto opener = [&](const std::string& name) {
     check(!opened && name.find(".evt") != std::string::npos, "opened twice, or no event file");
     opened = true;
     return open();
   };
-  cutspot::string_sink out, err;
-  const int status = cutspot::run_cutspot(static_cast<int>(argv.size()), argv.data(), opener,
-                                          to ? *to : out, err, {block_records});
-  // Whatever happened, it is said in lines of ours, and the status says how it ended.
-  check(out.error().empty() && err.error().empty(), "a string sink failed");
-  fz::check_diagnostics(err.text);
-  check(status >= 0 && status <= 2 && (status == 0 || !err.text.empty()), "the status", err.text);
-  const std::string& text = out.text;
+  run result = fz::run_checked(args, opener, to, {block_records});
+  const int status = result.status;
+  const std::string& text = result.out;
   if (status == cutspot::EXIT_USAGE) {
     check(to || text == fz::USAGE_LINE, "the usage", text);
   } else if (text.starts_with("Usage: ") || text.starts_with("cutspot ")) {
@@ -206,7 +199,7 @@ run run_with(const std::vector<std::string>& args,
       fz::check_edl(text);
     }
   }
-  return {status, std::move(out.text), std::move(err.text)};
+  return result;
 }
 
 // The documents of one detection agree on its marks; the JSON document has them all.

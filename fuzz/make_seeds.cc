@@ -1,4 +1,4 @@
-// Writes the seed corpus of the fuzz target into DIR/event_file,
+// Writes the seed corpora of the fuzz targets into DIR/event_file and DIR/breaks,
 // recordings with breaks and a few edge cases:
 //
 //   fuzz_make_seeds DIR
@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "broadcast_segments.h"
 #include "event_file_writer.h"
 
 namespace {
@@ -129,6 +130,25 @@ void command_line_seeds() {
   seed("long-name", "701missing" + std::string(1500, '\xff') + ".evt");
 }
 
+// Broadcasts with blocks of spots for fuzz_breaks, short enough to be mutated quickly,
+// their header picking the run (see fuzz_breaks.cc): records per read - 1, the row of
+// the shortest break and of the spot grid, the flags.
+void breaks_seeds() {
+  const auto seed = [](const std::string& name, std::string header,
+                       const std::vector<segment>& segments) {
+    header.resize(8, '\0');
+    write_file("breaks", name, header + broadcast(segments).substr(8));
+  };
+  seed("block", "\xff", join({programme(8), block({10, 10, 10}), programme(6)}));
+  // -m10, and a quote in the name.
+  seed("two-blocks-m10", {7, 3, 0, 2},
+       join({programme(7), block({5, 5}), programme(4), block({5, 5}), programme(3)}));
+  // No grid; the cutting script without -breaks.
+  seed("starts-inside-u0", {0, 0, 1, 1},
+       join({{{look::spot, 7 * SEC}, {look::black, 200 * MS}}, block({10, 13}), programme(6)}));
+  seed("ends-inside", {30, 0, 3, 0}, join({programme(8), block({20}), {{look::spot, 12 * SEC}}}));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -139,7 +159,9 @@ int main(int argc, char** argv) {
   out_dir = argv[1];
   // Only these seeds: a fuzzer run in place must not leave its finds among them.
   fs::remove_all(out_dir / "event_file");
+  fs::remove_all(out_dir / "breaks");
   event_seeds();
+  breaks_seeds();
   command_line_seeds();
   return 0;
 }

@@ -1,6 +1,5 @@
 // Advertising breaks: the grid a spot must fit, and whole runs with -breaks over
-// broadcasts built here segment by segment, as the probe would measure them: audio every
-// 20 ms, a picture every 40 ms.
+// made-up broadcasts (broadcast_segments.h).
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "analysis/breaks.h"
+#include "broadcast_segments.h"
 #include "event_file_writer.h"
 #include "in_memory_run.h"
 
@@ -59,75 +59,6 @@ TEST(Breaks, LoudnessPercentiles) {
   profile.add(0xFFFFFFFF);  // Damaged values land in the top bin.
   EXPECT_EQ(profile.percentile(1000), 10000u);
   EXPECT_EQ(judge_loudness(loudness_profile{}).usual, 0u);
-}
-
-// One stretch of a made-up broadcast.
-enum class look { programme, speech_pause, music, spot, black, dark_loud };
-struct segment {
-  look kind;
-  std::int64_t ns;
-};
-
-// Raw audio values (the loudest is 4000, so levels are scaled by 2 and the silence
-// threshold is 800): speech at 3200 with a pause at 2000 of 400 ms every 3 s, a music
-// bed steady at 3300, spots steady at 4000, separators silent. Pictures: programme 120, spots 150,
-// black 16.
-std::string broadcast(const std::vector<segment>& segments) {
-  std::vector<event_record> records;
-  std::int64_t at = 0;
-  for (const segment& s : segments) {
-    const std::int64_t end = at + s.ns;
-    for (std::int64_t t = at; t < end; t += 20 * MS) {
-      std::uint32_t value = 0;
-      unsigned char picture = 16;
-      switch (s.kind) {
-        case look::programme:
-          value = (t / MS) % 3000 < 400 ? 2000 : 3200;
-          picture = 120;
-          break;
-        case look::speech_pause:
-          value = 2000;
-          picture = 120;
-          break;
-        case look::music:
-          value = 3300;
-          picture = 120;
-          break;
-        case look::spot:
-          value = 4000;
-          picture = 150;
-          break;
-        case look::black:
-          break;
-        case look::dark_loud:
-          value = 3200;
-          break;
-      }
-      records.push_back(audio(t, value));
-      if ((t / (20 * MS)) % 2 == 1) records.push_back(video(t, picture));
-    }
-    at = end;
-  }
-  return event_file(records);
-}
-
-std::vector<segment> block(std::vector<int> spot_seconds) {
-  std::vector<segment> out = {{look::black, 600 * MS}};
-  for (std::size_t i = 0; i < spot_seconds.size(); ++i) {
-    out.push_back({look::spot, spot_seconds[i] * SEC});
-    out.push_back({look::black, i + 1 < spot_seconds.size() ? 200 * MS : 800 * MS});
-  }
-  return out;
-}
-
-std::vector<segment> join(std::initializer_list<std::vector<segment>> parts) {
-  std::vector<segment> out;
-  for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
-  return out;
-}
-
-std::vector<segment> programme(int seconds) {
-  return {{look::programme, seconds * SEC}};
 }
 
 std::string breaks_of(const std::string& file, std::vector<std::string> options = {}) {
