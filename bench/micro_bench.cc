@@ -16,12 +16,13 @@
 #include <vector>
 
 #include "analysis/audio_range.h"
+#include "analysis/level_walk.h"
 #include "analysis/quiet_intervals.h"
 #include "app/run.h"
 #include "eventfile/byte_source.h"
 #include "eventfile/event_record.h"
 #include "eventfile/record_reader.h"
-#include "report/level_graph.h"
+#include "report/document.h"
 #include "report/output_buffer.h"
 #include "report/text_builders.h"
 #include "synthetic_recording.h"
@@ -66,6 +67,22 @@ const data_set& data(bool gap_mode) {
     finish_audio_range(&set->scan.range);
   }
   return *set;
+}
+
+// Every record through the level walk of the file's own mode: step(record, step, levels).
+template <level_view View, typename Step>
+void walk_records(const data_set& d, Step&& step) {
+  const auto walk_all = [&](auto walk) {
+    for (const event_record& r : d.records) {
+      const level_step s = walk.step(r);
+      step(r, s, walk.levels());
+    }
+  };
+  if (is_gap_mode(d.scan.range)) {
+    walk_all(level_walk<split_mode::gaps, View>(d.scan.range));
+  } else {
+    walk_all(level_walk<split_mode::levels, View>(d.scan.range));
+  }
 }
 
 void per_record(benchmark::State& state, std::size_t records) {
@@ -153,10 +170,15 @@ void BM_DetectStep(benchmark::State& state) {
   const data_set& d = data(state.range(0) != 0);
   std::uint64_t intervals = 0;
   for (auto _ : state) {
-    interval_detector detector(d.scan.range);
+    interval_detector detector;
     quiet_interval closed;
     intervals = 0;
-    for (const event_record& r : d.records) intervals += detect_step(&detector, r, &closed);
+    const bool gaps = is_gap_mode(d.scan.range);
+    walk_records<level_view::detection>(
+        d, [&](const event_record& r, const level_step& step, const level_tracker& levels) {
+          intervals += gaps ? detect_step<split_mode::gaps>(&detector, r, step, levels, &closed)
+                            : detect_step<split_mode::levels>(&detector, r, step, levels, &closed);
+        });
     intervals += finish_detection(&detector, &closed);
     benchmark::DoNotOptimize(closed);
   }
@@ -191,9 +213,14 @@ void BM_GraphStep(benchmark::State& state) {
   counting_sink sink;
   auto out = std::make_unique<output_buffer>(sink);
   for (auto _ : state) {
-    graph_state g;
-    g.range = d.scan.range;
-    for (const event_record& r : d.records) graph_step(&g, r, out.get());
+    const report_context context{"bench.evt", "bench.mpg", {}, d.scan, {}, {}};
+    const std::unique_ptr<document_renderer> graph = make_level_graph(context, out.get());
+    graph->begin();
+    walk_records<level_view::display>(
+        d, [&](const event_record& r, const level_step& step, const level_tracker& levels) {
+          graph->levels(r, step, levels);
+        });
+    graph->end();
     out->flush();
   }
   state.counters["out_bytes/record"] =

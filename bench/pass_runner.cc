@@ -15,10 +15,11 @@
 #include <string_view>
 
 #include "analysis/audio_range.h"
+#include "analysis/level_walk.h"
 #include "analysis/marks.h"
 #include "eventfile/byte_source.h"
 #include "eventfile/record_reader.h"
-#include "report/level_graph.h"
+#include "report/document.h"
 #include "report/output_buffer.h"
 
 namespace {
@@ -61,7 +62,16 @@ int main(int argc, char** argv) {
                                return true;
                              });
     } else {
-      status = print_level_graph(&reader, scan.range, out.get());
+      const report_context context{argv[2], "", {}, scan, {}, {}};
+      const std::unique_ptr<document_renderer> graph = make_level_graph(context, out.get());
+      graph->begin();
+      status = walk_levels<level_view::display>(
+          &reader, scan.range,
+          [&](const event_record& record, const level_step& step, const level_tracker& levels) {
+            graph->levels(record, step, levels);
+            return true;
+          });
+      graph->end();
     }
     if (status != pass_status::ok) return fail(std::string(pass) + " pass failed");
   }

@@ -31,17 +31,22 @@ std::vector<span> detect_moments(const std::vector<moment>& moments) {
   audio_range range;
   range.audio_scale = 2;
   range.silence_threshold = 2800;
-  interval_detector d(range);
+  level_walk<split_mode::levels, level_view::detection> walk(range);
+  interval_detector d;
   std::vector<span> out;
   quiet_interval closed;
-  // The stream's first record resets the levels; let a neutral one take that role.
+  // The walk's times with the moment's levels in place of the tracker's.
   event_record r = other(1, 7);
-  EXPECT_FALSE(detect_step(&d, r, &closed));
   for (const moment& m : moments) {
-    d.tracker.video_level = m.video;
-    d.tracker.audio_level = m.audio;
     r.timestamp_ns = m.ns;
-    if (detect_step(&d, r, &closed)) out.emplace_back(closed.start_ns, closed.end_ns);
+    level_step step = walk.step(r);
+    step.quiet = m.audio < range.silence_threshold;
+    level_tracker levels;
+    levels.video_level = m.video;
+    levels.audio_level = m.audio;
+    if (detect_step<split_mode::levels>(&d, r, step, levels, &closed)) {
+      out.emplace_back(closed.start_ns, closed.end_ns);
+    }
   }
   if (finish_detection(&d, &closed)) out.emplace_back(closed.start_ns, closed.end_ns);
   return out;

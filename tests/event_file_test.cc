@@ -9,7 +9,7 @@
 #include "analysis/audio_range.h"
 #include "event_file_writer.h"
 #include "eventfile/big_endian.h"
-#include "eventfile/level_tracker.h"
+#include "analysis/level_tracker.h"
 #include "eventfile/record_reader.h"
 #include "in_memory_run.h"
 

@@ -486,26 +486,5 @@ TEST(Run, StopsAtTheFirstWriteError) {
   }
 }
 
-// The graph's header may be what meets the failure; the pass must say so even when no
-// record follows to notice it, and must write nothing more.
-TEST(Run, GraphPassReportsAnOutputThatHasFailed) {
-  for (const std::string& bytes :
-       {event_file({}), event_file({}, 7), event_file({audio(1 * SEC, 100), video(2 * SEC, 0)})}) {
-    std::size_t delivered = 0;
-    failing_sink sink(&delivered);
-    output_buffer out(sink);
-    out.append('x');
-    ASSERT_FALSE(out.flush());
-    memory_source source(bytes);
-    record_reader reader(source, 16);
-    recording_scan scan;
-    ASSERT_EQ(scan_audio_range(&reader, &scan), pass_status::ok);
-    EXPECT_EQ(print_level_graph(&reader, scan.range, &out), pass_status::write_error)
-        << bytes.size();
-    EXPECT_FALSE(out.flush());
-    EXPECT_EQ(sink.calls, 1) << bytes.size();
-  }
-}
-
 }  // namespace
 }  // namespace cutspot

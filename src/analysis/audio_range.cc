@@ -1,6 +1,6 @@
 #include "analysis/audio_range.h"
 
-#include "eventfile/level_tracker.h"
+#include "analysis/level_tracker.h"
 
 namespace cutspot {
 

@@ -10,20 +10,18 @@
 #ifndef CUTSPOT_ANALYSIS_QUIET_INTERVALS_H_
 #define CUTSPOT_ANALYSIS_QUIET_INTERVALS_H_
 
-#include <algorithm>
 #include <cstdint>
 
 #include "analysis/audio_range.h"
+#include "analysis/level_tracker.h"
+#include "analysis/level_walk.h"
 #include "eventfile/event_record.h"
-#include "eventfile/level_tracker.h"
 #include "eventfile/pass_status.h"
 #include "eventfile/record_reader.h"
 #include "eventfile/time_diff.h"
-#include "eventfile/time_units.h"
 
 namespace cutspot {
 
-inline constexpr std::int64_t GAP_NS = NS_PER_SECOND;
 inline constexpr std::uint32_t DARK_MAX = 31;
 inline constexpr std::uint32_t BRIGHT_ABOVE = 200;
 
@@ -32,16 +30,10 @@ struct quiet_interval {
   std::int64_t end_ns = 0;    // 0: still open.
   std::uint32_t start_video_level = 0;
   std::uint32_t start_audio_level = 0;
-  // Never set here: the mark an interval gives carries its own class (cut_mark::kind).
-  std::uint32_t short_gap = 0;
 };
 
-// The state of one detection pass, advanced one record at a time.
+// The state of one detection pass, advanced one record at a time by the level walk.
 struct interval_detector {
-  explicit interval_detector(const audio_range& r) : range(r) {}
-
-  audio_range range;
-  level_tracker tracker;
   std::int64_t prev_ns = 0;  // Time of the last record not earlier than its predecessor.
   quiet_interval tail;       // The entry the current record works on.
 };
@@ -63,46 +55,36 @@ inline void close_and_append(interval_detector* d, quiet_interval* closed) {
 
 }  // namespace detail
 
-// How a file's quiet spans are split into entries: at gaps in the stream (gap mode) or
-// when loud audio returns (level mode). It is fixed for the whole file by its audio range.
-enum class split_mode { gaps, levels };
-
-// detect_step for a file of the given mode, known when the pass is compiled: the pass
-// then never asks which one it is, record after record.
+// Judges one record, as the walk of the detection's levels saw it. Returns true when the
+// record closed the tail for good; *closed then holds that interval, which has started
+// and ended. A record closes at most one.
 template <split_mode Mode>
-inline bool detect_step_in(interval_detector* d, const event_record& record,
-                           quiet_interval* closed) {
+inline bool detect_step(interval_detector* d, const event_record& record, const level_step& step,
+                        const level_tracker& levels, quiet_interval* closed) {
   const std::int64_t now = record.timestamp_ns;
-  constexpr bool gap_mode = Mode == split_mode::gaps;
   bool did_close = false;
 
-  // The first record, and in gap mode a pause of over a second, begins a new stretch
-  // of the stream: judged afresh, in an entry of its own.
-  if (d->prev_ns == 0 || (gap_mode && diff_exceeds(now, d->prev_ns, GAP_NS))) {
+  // A restart of the stream is judged afresh, in an entry of its own.
+  if (step.restart) {
     if (d->tail.start_ns != 0) {
       detail::close_and_append(d, closed);
       did_close = true;
     }
     detail::reset_tail(&d->tail);
-    reset_levels(&d->tracker);
   }
-
-  track_levels(&d->tracker, record, d->range.audio_scale);
-  const std::uint32_t video = d->tracker.video_level;
-  const bool quiet = d->tracker.audio_level < d->range.silence_threshold;
 
   // Loud sound while the entry is empty, as through most of a programme: the record can
   // neither start an interval nor end or reset one, and only its time counts.
-  if (!quiet && d->tail.start_ns == 0) {
-    d->prev_ns = std::max(d->prev_ns, now);
+  if (!step.quiet && d->tail.start_ns == 0) {
+    if (step.in_order) d->prev_ns = now;
     return did_close;
   }
 
   // In level mode, quiet starting or loud audio returning resets the tail's end; loud
   // audio more than a second after the start finishes the entry for good.
-  if (!gap_mode) {
+  if (Mode == split_mode::levels) {
     const bool open = d->tail.start_ns != 0;
-    if (open != quiet) {
+    if (open != step.quiet) {
       if (open && diff_exceeds(now, d->tail.start_ns, GAP_NS)) {
         detail::close_and_append(d, closed);
         did_close = true;
@@ -112,11 +94,12 @@ inline bool detect_step_in(interval_detector* d, const event_record& record,
   }
 
   // A record earlier than its predecessor can neither start nor end an interval.
-  if (now < d->prev_ns) return did_close;
+  if (!step.in_order) return did_close;
   d->prev_ns = now;
 
+  const std::uint32_t video = levels.video_level;
   quiet_interval& tail = d->tail;
-  if (video > BRIGHT_ABOVE || (video <= DARK_MAX && !quiet)) {
+  if (video > BRIGHT_ABOVE || (video <= DARK_MAX && !step.quiet)) {
     // The picture turned bright, or the sound came back: the interval ends here,
     // unless it had ended already.
     if (tail.start_ns != 0 && tail.end_ns == 0) tail.end_ns = now;
@@ -125,18 +108,11 @@ inline bool detect_step_in(interval_detector* d, const event_record& record,
     if (tail.start_ns == 0 || tail.end_ns != 0) {
       tail.start_ns = now;
       tail.start_video_level = video;
-      tail.start_audio_level = d->tracker.audio_level;
+      tail.start_audio_level = levels.audio_level;
       tail.end_ns = 0;
     }
   }
   return did_close;
-}
-
-// Judges one record. Returns true when the record closed the tail for good; *closed then
-// holds that interval, which has started and ended. A record closes at most one.
-inline bool detect_step(interval_detector* d, const event_record& record, quiet_interval* closed) {
-  return is_gap_mode(d->range) ? detect_step_in<split_mode::gaps>(d, record, closed)
-                               : detect_step_in<split_mode::levels>(d, record, closed);
 }
 
 // After the last record: returns true with the last interval in *closed if it started,
@@ -153,21 +129,16 @@ namespace detail {
 template <split_mode Mode, typename OnInterval, typename OnRecord>
 pass_status detect_intervals_in(record_reader* reader, const audio_range& range,
                                 OnInterval& on_interval, OnRecord& on_record) {
-  interval_detector detector(range);
-  const pass_status status = for_each_block(reader, [&](record_block block) {
-    // The state in a local for the block, where the compiler can keep it in registers.
-    interval_detector d = detector;
+  interval_detector detector;
+  auto on_step = [&](const event_record& record, const level_step& step,
+                     const level_tracker& levels) {
     quiet_interval closed;
-    event_record record;
-    bool more = true;
-    while (more && read_event_record(&block, &record)) {
-      const bool did_close = detect_step_in<Mode>(&d, record, &closed);
-      on_record(record, d.tracker);
-      more = !did_close || on_interval(closed);
-    }
-    detector = d;
-    return more;
-  });
+    const bool did_close = detect_step<Mode>(&detector, record, step, levels, &closed);
+    on_record(record, levels);
+    return !did_close || on_interval(closed);
+  };
+  const pass_status status =
+      detail::walk_levels_in<Mode, level_view::detection>(reader, range, on_step);
   if (status != pass_status::ok) return status;
   quiet_interval closed;
   if (finish_detection(&detector, &closed) && !on_interval(closed)) return pass_status::write_error;
@@ -183,7 +154,7 @@ struct ignore_records {
 
 // The whole pass over the file: on_interval(const quiet_interval&) for every interval, in
 // order, as soon as it is finished. on_interval returns false to stop the pass (its
-// output failed), which then returns `write_error`. on_record(record, tracker) sees
+// output failed), which then returns `write_error`. on_record(record, levels) sees
 // every record after the detector has judged it, with the levels it was judged on.
 template <typename OnInterval, typename OnRecord = ignore_records>
 pass_status detect_intervals(record_reader* reader, const audio_range& range,

@@ -17,9 +17,10 @@ namespace cutspot {
 
 // What a renderer is fed, besides begin() and end().
 enum consumes : unsigned {
-  CONSUMES_LEVELS = 1,     // Its own pass over the records before the detection pass.
-  CONSUMES_INTERVALS = 2,  // interval() with every quiet-dark interval and its mark.
-  CONSUMES_BREAKS = 4,     // add_break() with every advertising break.
+  CONSUMES_LEVELS = 1,     // levels() with every record, in a pass before the detection.
+  CONSUMES_INTERVALS = 2,  // interval() with every quiet-dark interval.
+  CONSUMES_MARKS = 4,      // mark() with every mark.
+  CONSUMES_BREAKS = 8,     // add_break() with every advertising break.
 };
 
 struct output_format {
@@ -29,23 +30,25 @@ struct output_format {
   std::string_view summary;  // For the help text.
 };
 
+// With -graph, before the list: the levels, record by record.
+inline constexpr output_format GRAPH_FORMAT = {"-graph", CONSUMES_LEVELS, make_level_graph,
+                                               "print a text graph of the levels first"};
+
 // Marks: the cut list first, then the documents in the order the help lists them.
 inline constexpr output_format MARK_FORMATS[] = {
-    {"", CONSUMES_INTERVALS, make_cut_list, "the cut list"},
-    {"-svg", CONSUMES_LEVELS | CONSUMES_INTERVALS, make_svg_picture,
+    {"", CONSUMES_MARKS, make_cut_list, "the cut list"},
+    {"-svg", CONSUMES_LEVELS | CONSUMES_INTERVALS | CONSUMES_MARKS, make_svg_picture,
      "an SVG picture of the levels and the marks"},
-    {"-json", CONSUMES_INTERVALS, make_json_document, "the marks and the run's figures as JSON"},
-    {"-edl", CONSUMES_INTERVALS, make_edl_document,
-     "an edit decision list of scene markers (Kodi)"},
-    {"-chapters", CONSUMES_INTERVALS, make_chapters_document,
-     "chapters in ffmpeg's metadata format"},
+    {"-json", CONSUMES_MARKS, make_json_document, "the marks and the run's figures as JSON"},
+    {"-edl", CONSUMES_MARKS, make_edl_document, "an edit decision list of scene markers (Kodi)"},
+    {"-chapters", CONSUMES_MARKS, make_chapters_document, "chapters in ffmpeg's metadata format"},
 };
 
 // Breaks, in the same order; -ffconcat exists only here.
 inline constexpr output_format BREAK_FORMATS[] = {
     {"", CONSUMES_BREAKS, make_break_list, "the list of advertising breaks"},
-    {"-svg", CONSUMES_LEVELS | CONSUMES_INTERVALS | CONSUMES_BREAKS, make_svg_picture,
-     "the picture with the breaks as bands"},
+    {"-svg", CONSUMES_LEVELS | CONSUMES_INTERVALS | CONSUMES_MARKS | CONSUMES_BREAKS,
+     make_svg_picture, "the picture with the breaks as bands"},
     {"-json", CONSUMES_BREAKS, make_break_json,
      "the breaks, their evidence and the programme parts"},
     {"-edl", CONSUMES_BREAKS, make_break_edl, "an edit decision list of commercial breaks (Kodi)"},

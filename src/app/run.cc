@@ -4,10 +4,12 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "analysis/audio_range.h"
 #include "analysis/breaks.h"
+#include "analysis/level_walk.h"
 #include "analysis/marks.h"
 #include "app/command_line.h"
 #include "app/formats.h"
@@ -15,7 +17,6 @@
 #include "eventfile/record_reader.h"
 #include "report/document.h"
 #include "report/escape.h"
-#include "report/level_graph.h"
 
 namespace cutspot {
 namespace {
@@ -70,60 +71,86 @@ class run_passes {
     if (failed(scan_audio_range(reader_, &scan))) return EXIT_FAILED;
     warn_if_nothing_to_judge(cl_, scan, err_);
 
-    if (settings.show_graph) {
-      if (failed(print_level_graph(reader_, scan.range, out_))) return EXIT_FAILED;
-      out_->append('\n');
-    }
-
     const std::string mpeg_name = derive_mpeg_name(cl_.file_name);
     const output_format& format = *settings.format;
     const bool with_breaks = (format.consumes & CONSUMES_BREAKS) != 0;
+    report_context context{cl_.file_name, mpeg_name, settings.marks, scan, settings.breaks, {}, {},
+                           with_breaks};
+
+    // The graph comes first and whole, before anything the detection pass prints.
+    if (settings.show_graph) {
+      const std::unique_ptr<document_renderer> graph = GRAPH_FORMAT.make(context, out_);
+      graph->begin();
+      document_renderer* const viewers[] = {graph.get()};
+      if (failed(level_pass(scan.range, viewers))) return EXIT_FAILED;
+      graph->end();
+    }
+
     // Spots are judged against the whole recording's loudness, known before they come.
     loudness_profile profile;
     if (with_breaks && failed(profile_loudness(reader_, scan.range, &profile))) {
       return EXIT_FAILED;
     }
-    const loudness_levels loudness = judge_loudness(profile);
+    context.loudness = judge_loudness(profile);
     // Only a document of breaks may name the recording, and only then is it looked for.
     const std::string recording =
         with_breaks ? recording_name(cl_.file_name, options_.file_exists) : std::string();
-    const report_context context{cl_.file_name,   mpeg_name, settings.marks, scan,
-                                 settings.breaks, loudness,  recording,      with_breaks};
+    context.recording_name = recording;
     const std::unique_ptr<document_renderer> document = format.make(context, out_);
-    if ((format.consumes & CONSUMES_LEVELS) != 0 && failed(document->level_pass(reader_))) {
-      return EXIT_FAILED;
-    }
-    const bool feed_intervals = (format.consumes & CONSUMES_INTERVALS) != 0;
-    const auto on_interval = [&](const quiet_interval& interval, const cut_mark* mark) {
-      if (feed_intervals) document->interval(interval, mark);
-      return !out_->failed();
-    };
     document->begin();
-    if (!with_breaks) {
-      if (failed(for_each_mark(reader_, scan.range, settings.marks, on_interval))) {
-        return EXIT_FAILED;
-      }
-    } else {
-      break_finder finder(settings.breaks, scan.range, loudness);
-      const pass_status status = for_each_mark(
-          reader_, scan.range, settings.marks,
-          [&](const quiet_interval& interval, const cut_mark* mark) {
-            if (const std::optional<ad_break> found = finder.add_interval(interval)) {
-              document->add_break(*found);
-            }
-            return on_interval(interval, mark);
-          },
-          [&](const event_record& record, const level_tracker& levels) {
-            finder.add_levels(record, levels.video_level, levels.audio_level);
-          });
-      if (failed(status)) return EXIT_FAILED;
-      while (const std::optional<ad_break> found = finder.finish()) document->add_break(*found);
+    if ((format.consumes & CONSUMES_LEVELS) != 0) {
+      document_renderer* const viewers[] = {document.get()};
+      if (failed(level_pass(scan.range, viewers))) return EXIT_FAILED;
     }
+    if (failed(detection_pass(format, context, document.get()))) return EXIT_FAILED;
     document->end();
     return EXIT_OK;
   }
 
  private:
+  // Every record with the levels that the views show, to each renderer given.
+  pass_status level_pass(const audio_range& range, std::span<document_renderer* const> viewers) {
+    // The header alone may meet a failure, and a file without records has no step to see it.
+    if (out_->failed()) return pass_status::write_error;
+    return walk_levels<level_view::display>(
+        reader_, range,
+        [&](const event_record& record, const level_step& step, const level_tracker& levels) {
+          for (document_renderer* viewer : viewers) viewer->levels(record, step, levels);
+          // Formatting lines for nobody is wasted work.
+          return !out_->failed();
+        });
+  }
+
+  // The intervals, marks and breaks, to the document as its row asks.
+  pass_status detection_pass(const output_format& format, const report_context& context,
+                             document_renderer* document) {
+    const bool intervals = (format.consumes & CONSUMES_INTERVALS) != 0;
+    const bool marks = (format.consumes & CONSUMES_MARKS) != 0;
+    const auto on_interval = [&](const quiet_interval& interval, const cut_mark* mark) {
+      if (intervals) document->interval(interval);
+      if (marks && mark != nullptr) document->mark(*mark);
+      return !out_->failed();
+    };
+    if (!context.with_breaks) {
+      return for_each_mark(reader_, context.scan.range, context.marks, on_interval);
+    }
+    break_finder finder(context.breaks, context.scan.range, context.loudness);
+    const pass_status status = for_each_mark(
+        reader_, context.scan.range, context.marks,
+        [&](const quiet_interval& interval, const cut_mark* mark) {
+          if (const std::optional<ad_break> found = finder.add_interval(interval)) {
+            document->add_break(*found);
+          }
+          return on_interval(interval, mark);
+        },
+        [&](const event_record& record, const level_tracker& levels) {
+          finder.add_levels(record, levels.video_level, levels.audio_level);
+        });
+    if (status != pass_status::ok) return status;
+    while (const std::optional<ad_break> found = finder.finish()) document->add_break(*found);
+    return pass_status::ok;
+  }
+
   // Reports a failed pass. A write error is reported once, when the run finishes.
   bool failed(pass_status status) {
     switch (status) {

@@ -31,16 +31,15 @@ class chapters_document final : public document_renderer {
 
   void begin() override { w_ << ";FFMETADATA1\n"; }
 
-  void interval(const quiet_interval&, const cut_mark* mark) override {
-    if (mark == nullptr) return;
+  void mark(const cut_mark& mark) override {
     any_mark_ = true;
-    const std::int64_t ms = ms_of(mark->ns);
+    const std::int64_t ms = ms_of(mark.ns);
     if (ms > start_ms_) {
       print_chapter(ms);
       start_ms_ = ms;
-      opened_by_ = *mark;
+      opened_by_ = mark;
     } else if (!opened_by_) {
-      opened_by_ = *mark;  // A mark at 0 ms opens the document instead of "Start".
+      opened_by_ = mark;  // A mark at 0 ms opens the document instead of "Start".
     }
     // Otherwise the mark falls in the millisecond of the chapter it would end, and
     // adds nothing.

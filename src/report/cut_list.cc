@@ -14,11 +14,10 @@ class cut_list final : public document_renderer {
 
   void begin() override { text_writer(out_) << 'F' << context_.mpeg_name << '\n'; }
 
-  void interval(const quiet_interval&, const cut_mark* mark) override {
-    if (mark == nullptr) return;
+  void mark(const cut_mark& mark) override {
     char* line = out_->reserve(TIME_TEXT_MAX + 2);
-    line[0] = mark->kind;
-    std::size_t length = 1 + write_time(line + 1, mark->ns);
+    line[0] = mark.kind;
+    std::size_t length = 1 + write_time(line + 1, mark.ns);
     line[length++] = '\n';
     out_->commit(length);
   }

@@ -2,11 +2,13 @@
 // replace it for other programs, each written by one renderer. The table of formats that
 // the command line and the run sequence read is app/formats.h.
 //
-// A renderer is fed by the detection pass: begin(), then interval() for every
-// quiet-dark interval in order with the mark it gives (if any), and with -breaks
-// add_break() for every advertising break as soon as it is final, then end(). Marks are
-// those of the cut list for the same run, by construction. A renderer keeps no more than
-// a fixed amount of memory, whatever the number of marks and breaks.
+// A renderer gets begin(), then what its row in the table of formats says it consumes,
+// then end(): levels() for every record of the level pass, which comes first, and from
+// the detection pass interval() for every quiet-dark interval in order, mark() for every
+// mark as soon as its interval is finished, and with -breaks add_break() for every
+// advertising break as soon as it is final. Marks are those of the cut list for the same
+// run, by construction. A renderer keeps no more than a fixed amount of memory, whatever
+// the number of records, marks and breaks; none reads the event file itself.
 #ifndef CUTSPOT_REPORT_DOCUMENT_H_
 #define CUTSPOT_REPORT_DOCUMENT_H_
 
@@ -15,10 +17,11 @@
 
 #include "analysis/audio_range.h"
 #include "analysis/breaks.h"
+#include "analysis/level_tracker.h"
+#include "analysis/level_walk.h"
 #include "analysis/marks.h"
 #include "analysis/quiet_intervals.h"
-#include "eventfile/pass_status.h"
-#include "eventfile/record_reader.h"
+#include "eventfile/event_record.h"
 #include "report/output_buffer.h"
 
 namespace cutspot {
@@ -40,13 +43,14 @@ class document_renderer {
  public:
   virtual ~document_renderer() = default;
 
-  // Its own pass over the records before the marks; only for a format whose row says
-  // it needs one.
-  virtual pass_status level_pass(record_reader* /*reader*/) { return pass_status::ok; }
-
   virtual void begin() = 0;
-  // An interval of the detection pass, and the mark it gives, or null when it gives none.
-  virtual void interval(const quiet_interval& /*interval*/, const cut_mark* /*mark*/) {}
+  // A record of the level pass, with the levels that the views show after it.
+  virtual void levels(const event_record& /*record*/, const level_step& /*step*/,
+                      const level_tracker& /*levels*/) {}
+  // An interval of the detection pass.
+  virtual void interval(const quiet_interval& /*interval*/) {}
+  // The mark an interval gives, right after the interval.
+  virtual void mark(const cut_mark& /*mark*/) {}
   // An advertising break, with -breaks only.
   virtual void add_break(const ad_break& /*found*/) {}
   virtual void end() = 0;
@@ -56,6 +60,9 @@ using renderer_factory = std::unique_ptr<document_renderer> (*)(const report_con
                                                                 output_buffer* out);
 
 // The renderers, one per format; the command line's table of formats lives with it.
+// The "-graph" view, printed before the list.
+std::unique_ptr<document_renderer> make_level_graph(const report_context& context,
+                                                    output_buffer* out);
 std::unique_ptr<document_renderer> make_cut_list(const report_context& context, output_buffer* out);
 std::unique_ptr<document_renderer> make_svg_picture(const report_context& context,
                                                     output_buffer* out);

@@ -14,11 +14,10 @@ class edl_document final : public document_renderer {
 
   void begin() override {}
 
-  void interval(const quiet_interval&, const cut_mark* mark) override {
-    if (mark == nullptr) return;
-    write_seconds(w_, mark->ns);
+  void mark(const cut_mark& mark) override {
+    write_seconds(w_, mark.ns);
     w_ << '\t';
-    write_seconds(w_, mark->ns);
+    write_seconds(w_, mark.ns);
     w_ << "\t2\n";
   }
 

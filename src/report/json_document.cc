@@ -37,13 +37,12 @@ class json_document final : public document_renderer {
        << ", \"records\": " << context_.scan.records << ", \"marks\": [";
   }
 
-  void interval(const quiet_interval&, const cut_mark* mark) override {
-    if (mark == nullptr) return;
+  void mark(const cut_mark& mark) override {
     if (any_) w_ << ", ";
     any_ = true;
-    w_ << "{\"kind\": \"" << mark->kind << "\", \"ns\": " << mark->ns << ", \"time\": \""
-       << format_time(mark->ns).view() << "\", \"start_ns\": " << mark->start_ns
-       << ", \"end_ns\": " << mark->end_ns << '}';
+    w_ << "{\"kind\": \"" << mark.kind << "\", \"ns\": " << mark.ns << ", \"time\": \""
+       << format_time(mark.ns).view() << "\", \"start_ns\": " << mark.start_ns
+       << ", \"end_ns\": " << mark.end_ns << '}';
   }
 
   void end() override { w_ << "]}\n"; }

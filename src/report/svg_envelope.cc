@@ -2,10 +2,6 @@
 
 #include <algorithm>
 
-#include "analysis/quiet_intervals.h"
-#include "eventfile/level_tracker.h"
-#include "eventfile/time_diff.h"
-
 namespace cutspot {
 
 void merge_bins(level_bin* earlier, const level_bin& later) {
@@ -68,23 +64,6 @@ void level_envelope::add(std::int64_t ns, std::uint32_t video, std::uint32_t aud
     // added: the pause cannot be placed more precisely than this bin.
     bin.flags |= BIN_INNER_GAP;
   }
-}
-
-pass_status collect_svg_levels(record_reader* reader, const audio_range& range,
-                               level_envelope* envelope) {
-  level_tracker tracker;
-  bool have_prev = false;
-  std::int64_t prev_ns = 0;
-  return for_each_record(reader, [&](const event_record& record) {
-    const std::int64_t now = record.timestamp_ns;
-    const bool gap = have_prev && diff_exceeds(now, prev_ns, GAP_NS);
-    if (gap && is_gap_mode(range)) reset_levels(&tracker);
-    track_levels(&tracker, record, range.audio_scale);
-    envelope->add(now, tracker.video_level, tracker.audio_level, gap, prev_ns);
-    prev_ns = now;
-    have_prev = true;
-    return true;
-  });
 }
 
 }  // namespace cutspot

@@ -17,10 +17,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "analysis/audio_range.h"
-#include "eventfile/pass_status.h"
-#include "eventfile/record_reader.h"
-
 namespace cutspot {
 
 inline constexpr std::size_t SVG_BINS = 4096;
@@ -89,11 +85,6 @@ class level_envelope {
   std::uint64_t hi_ = 0;
   std::array<level_bin, SVG_BINS> bins_;
 };
-
-// The picture's own pass over the file: the levels as the graph sees them, the same
-// tracker reset at gaps in gap mode, and every pause of over a second.
-pass_status collect_svg_levels(record_reader* reader, const audio_range& range,
-                               level_envelope* envelope);
 
 }  // namespace cutspot
 

@@ -151,27 +151,32 @@ class svg_picture final : public document_renderer {
         levels_(
             std::make_unique<level_envelope>(context.scan.earliest_ns, context.scan.latest_ns)) {}
 
-  pass_status level_pass(record_reader* reader) override {
-    return collect_svg_levels(reader, context_.scan.range, levels_.get());
-  }
-
   void begin() override {}
 
-  void interval(const quiet_interval& interval, const cut_mark* mark) override {
+  void levels(const event_record& record, const level_step& step,
+              const level_tracker& levels) override {
+    // The first record follows no pause, whatever its time.
+    levels_->add(record.timestamp_ns, levels.video_level, levels.audio_level,
+                 step.pause && !step.first, step.prev_ns);
+  }
+
+  void interval(const quiet_interval& interval) override {
     const std::int64_t from = time_x(*levels_, interval.start_ns);
     const std::int64_t to = time_x(*levels_, interval.end_ns);
     quiet_.add(std::min(from, to), std::max(from, to));
-    if (mark == nullptr) return;
-    const std::int64_t x = time_x(*levels_, mark->ns);
+  }
+
+  void mark(const cut_mark& mark) override {
+    const std::int64_t x = time_x(*levels_, mark.ns);
     if (!marks_.empty() &&
         (marks_.back().x / SUBPIXELS == x / SUBPIXELS || marks_.size() == MAX_MARK_GROUPS)) {
       mark_group& g = marks_.back();
-      g.last = *mark;
+      g.last = mark;
       ++g.count;
-      g.any_d = g.any_d || mark->kind == 'D';
+      g.any_d = g.any_d || mark.kind == 'D';
       return;
     }
-    marks_.push_back({x, *mark, *mark, 1, mark->kind == 'D'});
+    marks_.push_back({x, mark, mark, 1, mark.kind == 'D'});
   }
 
   void add_break(const ad_break& found) override {

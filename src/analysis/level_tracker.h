@@ -2,8 +2,8 @@
 // video records arrive interleaved, each carrying only its own measurement; the tracker
 // lets every record be judged on both, and replaces a value by its neutral setting when
 // its kind of record has not been seen for a while.
-#ifndef CUTSPOT_EVENTFILE_LEVEL_TRACKER_H_
-#define CUTSPOT_EVENTFILE_LEVEL_TRACKER_H_
+#ifndef CUTSPOT_ANALYSIS_LEVEL_TRACKER_H_
+#define CUTSPOT_ANALYSIS_LEVEL_TRACKER_H_
 
 #include <cstdint>
 
@@ -86,4 +86,4 @@ inline void reset_levels(level_tracker* tracker) {
 
 }  // namespace cutspot
 
-#endif  // CUTSPOT_EVENTFILE_LEVEL_TRACKER_H_
+#endif  // CUTSPOT_ANALYSIS_LEVEL_TRACKER_H_

@@ -1,0 +1,137 @@
+// The walk over a file's records that everything judging levels record by record shares:
+// the detection of quiet-dark intervals (and the breaks fed by it), the "-graph" view and
+// the "-svg" picture. It applies the level tracker and the rules of the stream in one
+// place, and hands each record on with its levels and what the record meant:
+//
+//   - A pause: the record came more than GAP_NS after the previous one in file order
+//     (after time 0, for the first record).
+//   - A restart of the detection: the first record, any record while no record in time
+//     order has passed time 0, and in gap mode a record more than GAP_NS after the latest
+//     record in time order.
+//   - In order: the record is not earlier than the latest record in time order; only such
+//     records may start or end an interval.
+//   - The edge of a quiet span (level mode): quiet audio begins a span, and loud audio
+//     more than GAP_NS after its start ends it.
+//
+// The detection and the views read the levels at different moments: the detection's
+// return to neutral at every restart, the views' at every pause, and only in gap mode.
+// A walk is made for one of the two (level_view); each pass serves readers of one kind.
+#ifndef CUTSPOT_ANALYSIS_LEVEL_WALK_H_
+#define CUTSPOT_ANALYSIS_LEVEL_WALK_H_
+
+#include <algorithm>
+#include <cstdint>
+
+#include "analysis/audio_range.h"
+#include "analysis/level_tracker.h"
+#include "eventfile/event_record.h"
+#include "eventfile/pass_status.h"
+#include "eventfile/record_reader.h"
+#include "eventfile/time_diff.h"
+#include "eventfile/time_units.h"
+
+namespace cutspot {
+
+// Records further apart than this are separate stretches of the stream.
+inline constexpr std::int64_t GAP_NS = NS_PER_SECOND;
+
+// How a file's stream is split: at pauses (gap mode) or by loud audio returning (level
+// mode). It is fixed for the whole file by its audio range.
+enum class split_mode { gaps, levels };
+
+// Whose levels a walk keeps: the detection's or those the graph and the picture show.
+enum class level_view { detection, display };
+
+// What one record meant, with the times as they stood before it.
+struct level_step {
+  bool pause = false;
+  bool restart = false;
+  bool in_order = false;
+  bool quiet = false;          // The audio level is below the silence threshold.
+  bool span_edge = false;      // Level mode: a quiet span begins or ends here.
+  bool first = false;          // The first record of the file.
+  std::int64_t prev_ns = 0;    // The previous record's time in file order; 0 before the first.
+  std::int64_t latest_ns = 0;  // The latest time in order so far, never below 0.
+};
+
+template <split_mode Mode, level_view View>
+class level_walk {
+ public:
+  explicit level_walk(const audio_range& range) : range_(range) {}
+
+  // Takes one record: its levels become levels().
+  level_step step(const event_record& record) {
+    constexpr bool gap_mode = Mode == split_mode::gaps;
+    const std::int64_t now = record.timestamp_ns;
+    level_step s;
+    s.first = first_;
+    s.prev_ns = prev_ns_;
+    s.latest_ns = latest_ns_;
+    s.pause = diff_exceeds(now, prev_ns_, GAP_NS);
+    s.restart = latest_ns_ == 0 || (gap_mode && diff_exceeds(now, latest_ns_, GAP_NS));
+    s.in_order = now >= latest_ns_;
+    const bool back_to_neutral = View == level_view::detection ? s.restart : gap_mode && s.pause;
+    if (back_to_neutral) reset_levels(&levels_);
+    track_levels(&levels_, record, range_.audio_scale);
+    s.quiet = levels_.audio_level < range_.silence_threshold;
+    if (!gap_mode) {
+      if (span_start_ns_ == 0 && s.quiet) {
+        s.span_edge = true;
+        span_start_ns_ = now;
+      } else if (span_start_ns_ != 0 && !s.quiet && diff_exceeds(now, span_start_ns_, GAP_NS)) {
+        s.span_edge = true;
+        span_start_ns_ = 0;
+      }
+    }
+    first_ = false;
+    prev_ns_ = now;
+    latest_ns_ = std::max(latest_ns_, now);
+    return s;
+  }
+
+  const level_tracker& levels() const { return levels_; }
+  const audio_range& range() const { return range_; }
+
+ private:
+  audio_range range_;
+  level_tracker levels_;
+  bool first_ = true;
+  std::int64_t prev_ns_ = 0;
+  std::int64_t latest_ns_ = 0;
+  std::int64_t span_start_ns_ = 0;  // 0: no quiet span is open.
+};
+
+namespace detail {
+
+template <split_mode Mode, level_view View, typename OnStep>
+pass_status walk_levels_in(record_reader* reader, const audio_range& range, OnStep& on_step) {
+  level_walk<Mode, View> walk(range);
+  return for_each_block(reader, [&](record_block block) {
+    // A local copy for the block: nothing the records are read through can alias it.
+    level_walk<Mode, View> w = walk;
+    event_record record;
+    bool more = true;
+    while (more && read_event_record(&block, &record)) {
+      const level_step step = w.step(record);
+      more = on_step(record, step, w.levels());
+    }
+    walk = w;
+    return more;
+  });
+}
+
+}  // namespace detail
+
+// The whole walk over the file: on_step(record, step, levels) for every record, in file
+// order, with the levels after the record. on_step returns false to stop the walk (its
+// output failed), which then returns `write_error`.
+template <level_view View, typename OnStep>
+pass_status walk_levels(record_reader* reader, const audio_range& range, OnStep&& on_step) {
+  return is_gap_mode(range)
+             ? detail::walk_levels_in<split_mode::gaps, View>(reader, range, on_step)
+             : detail::walk_levels_in<split_mode::levels, View>(reader, range, on_step);
+}
+
+}  // namespace cutspot
+
+#endif  // CUTSPOT_ANALYSIS_LEVEL_WALK_H_
