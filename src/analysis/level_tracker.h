@@ -9,6 +9,7 @@
 
 #include "eventfile/event_record.h"
 #include "eventfile/time_diff.h"
+#include "eventfile/time_units.h"
 
 namespace cutspot {
 
@@ -17,9 +18,9 @@ inline constexpr std::uint32_t VIDEO_LEVEL_NONE = 256;
 // The scaled level of the loudest audio, and the neutral level when audio is stale.
 inline constexpr std::uint32_t AUDIO_FULL_SCALE = 10000;
 // An audio record finds the picture stale after this long without video...
-inline constexpr std::int64_t VIDEO_STALE_NS = 70000000;
+inline constexpr std::int64_t VIDEO_STALE_NS = 70 * NS_PER_MS;
 // ...and a video record finds the audio stale after this long without audio.
-inline constexpr std::int64_t AUDIO_STALE_NS = 50000000;
+inline constexpr std::int64_t AUDIO_STALE_NS = 50 * NS_PER_MS;
 
 struct level_tracker {
   std::uint32_t video_level = VIDEO_LEVEL_NONE;
@@ -37,8 +38,6 @@ inline std::uint32_t mean_brightness(const unsigned char (&samples)[4]) {
     sum += sample;
     count += sample != 0;
   }
-  // Dividing by constants lets the compiler use shifts and a multiplication; a general
-  // division would cost more than all the rest of a record's step.
   switch (count) {
     case 1:
       return sum;

@@ -107,7 +107,6 @@ template <split_mode Mode, level_view View, typename OnStep>
 pass_status walk_levels_in(record_reader* reader, const audio_range& range, OnStep& on_step) {
   level_walk<Mode, View> walk(range);
   return for_each_block(reader, [&](record_block block) {
-    // A local copy for the block: nothing the records are read through can alias it.
     level_walk<Mode, View> w = walk;
     event_record record;
     bool more = true;

@@ -18,13 +18,14 @@
 #include "analysis/quiet_intervals.h"
 #include "eventfile/pass_status.h"
 #include "eventfile/record_reader.h"
+#include "eventfile/time_units.h"
 
 namespace cutspot {
 
 inline constexpr std::uint32_t DEFAULT_PERIOD_SECONDS = 300;
 inline constexpr std::uint32_t BARE_PERIOD_SECONDS = 210;
 // Marks up to this time, while no reference is taken, lie in the lead-in minute.
-inline constexpr std::int64_t LEAD_IN_LAST_NS = 59999999999;
+inline constexpr std::int64_t LEAD_IN_LAST_NS = 60 * NS_PER_SECOND - 1;
 
 struct mark_settings {
   std::uint32_t period_seconds = DEFAULT_PERIOD_SECONDS;

@@ -77,8 +77,7 @@ class record_reader {
 
 // One pass by blocks: from the start of the file, on_block(record_block) for every block
 // of records until they end or on_block returns false, which stops the pass with
-// `stopped`. A pass whose state is copied into locals for each block keeps it in
-// registers: nothing the block's bytes are read through can then alias it.
+// `stopped`.
 template <typename OnBlock>
 pass_status for_each_block(record_reader* reader, OnBlock&& on_block,
                            pass_status stopped = pass_status::write_error) {

@@ -9,6 +9,8 @@ namespace cutspot {
 
 inline constexpr std::int64_t NS_PER_MS = 1000000;
 inline constexpr std::int64_t NS_PER_SECOND = 1000000000;
+inline constexpr std::int64_t MS_PER_SECOND = 1000;
+inline constexpr std::int64_t MS_PER_MINUTE = 60000;
 
 }  // namespace cutspot
 

@@ -17,12 +17,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "eventfile/time_units.h"
+
 namespace cutspot {
 
 inline constexpr std::size_t SVG_BINS = 4096;
 // The narrowest bins, 2^20 ns (about a millisecond): finer than any picture needs.
 inline constexpr unsigned SVG_MIN_SHIFT = 20;
-inline constexpr std::int64_t SVG_MIN_SPAN_NS = 1000000000;
+inline constexpr std::int64_t SVG_MIN_SPAN_NS = NS_PER_SECOND;
 
 // Levels are clamped to what the picture's axes show.
 inline constexpr std::uint32_t SVG_VIDEO_TOP = 255;
