@@ -28,7 +28,8 @@ bool has_control_character(std::string_view name) {
 
 bool is_option_form(std::string_view arg) {
   return arg.starts_with("-p") || arg.starts_with("-i") || arg.starts_with("-m") ||
-         arg.starts_with("-u") || arg == "-graph" || arg == "-breaks" || is_format_option(arg);
+         arg.starts_with("-u") || arg == GRAPH_FORMAT.option || arg == "-breaks" ||
+         is_format_option(arg);
 }
 
 // Why a name without ".evt" cannot be the event file, given the argument before it.
@@ -123,7 +124,7 @@ command_line parse_command_line(int argc, const char* const* argv) {
     // Otherwise the last argument is never taken for an option. Words come before the
     // prefixes that they start with ("-graph" is not -g, "-breaks" not -b).
     if (argc - i < 2) break;
-    if (arg == "-graph") {
+    if (arg == GRAPH_FORMAT.option) {
       s.show_graph = true;
     } else if (arg == "-breaks") {
       breaks = true;
@@ -164,7 +165,7 @@ command_line parse_command_line(int argc, const char* const* argv) {
     return cl;
   }
   int ignored_from = i + 1;
-  if (i + 1 < argc && std::string_view(argv[i + 1]) == "-graph") {
+  if (i + 1 < argc && argv[i + 1] == GRAPH_FORMAT.option) {
     s.show_graph = true;
     ++ignored_from;
   }
@@ -211,8 +212,9 @@ std::string help_text() {
       "  -p<sec>     a mark at least this many seconds after the reference is a D, a\n"
       "              closer one an A (default 300; -p alone or -p0 give 210)\n"
       "  -i<sec>     drop marks closer than this to the reference (default 0); marks in\n"
-      "              the first minute are never dropped\n"
-      "  -graph      print a text graph of the levels first (also right after the name)\n"
+      "              the first minute are never dropped\n";
+  append_formats(&text, std::span(&GRAPH_FORMAT, 1));
+  text +=
       "  -h, --help  print this help and exit; --version prints the version. Either acts\n"
       "              wherever an option may stand, also as the last argument\n"
       "  --          end of the options: the next argument is the file name\n"

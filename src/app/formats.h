@@ -31,8 +31,9 @@ struct output_format {
 };
 
 // With -graph, before the list: the levels, record by record.
-inline constexpr output_format GRAPH_FORMAT = {"-graph", CONSUMES_LEVELS, make_level_graph,
-                                               "print a text graph of the levels first"};
+inline constexpr output_format GRAPH_FORMAT = {
+    "-graph", CONSUMES_LEVELS, make_level_graph,
+    "print a text graph of the levels first (also right after the name)"};
 
 // Marks: the cut list first, then the documents in the order the help lists them.
 inline constexpr output_format MARK_FORMATS[] = {
