@@ -72,19 +72,20 @@ loudness_levels judge_loudness(const loudness_profile& profile) {
   return levels;
 }
 
-break_finder::break_finder(const break_settings& settings, const audio_range& range,
-                           const loudness_levels& loudness)
-    : settings_(settings), silence_threshold_(range.silence_threshold), loudness_(loudness) {}
+break_finder::break_finder(const break_settings& settings, const loudness_levels& loudness)
+    : settings_(settings), loudness_(loudness) {}
 
-void break_finder::add_levels(const event_record& record, std::uint32_t video_level,
-                              std::uint32_t audio_level) {
+void break_finder::add_levels(const event_record& record, const level_step& step,
+                              const level_tracker& levels) {
   const std::int64_t now = record.timestamp_ns;
   // Times before the start or going back cannot be placed in the stretches.
-  if (now < 0 || now < last_ns_) return;
+  if (!step.in_order) return;
   if (first_ns_ < 0) first_ns_ = now;
   last_ns_ = now;
+  const std::uint32_t video_level = levels.video_level;
+  const std::uint32_t audio_level = levels.audio_level;
   // The same judgement as the detection pass's: dark and quiet, or not.
-  const bool dark_and_quiet = video_level <= DARK_MAX && audio_level < silence_threshold_;
+  const bool dark_and_quiet = video_level <= DARK_MAX && step.quiet;
   quiet_run* latest = run_count_ == 0 ? nullptr : &runs_[(run_count_ - 1) % RUNS];
   const bool open = latest != nullptr && latest->end_ns < 0;
   if (dark_and_quiet && !open) {

@@ -29,6 +29,8 @@
 #include <optional>
 
 #include "analysis/audio_range.h"
+#include "analysis/level_tracker.h"
+#include "analysis/level_walk.h"
 #include "analysis/quiet_intervals.h"
 #include "eventfile/pass_status.h"
 #include "eventfile/record_reader.h"
@@ -122,11 +124,10 @@ pass_status profile_loudness(record_reader* reader, const audio_range& range,
 
 class break_finder {
  public:
-  break_finder(const break_settings& settings, const audio_range& range,
-               const loudness_levels& loudness);
+  break_finder(const break_settings& settings, const loudness_levels& loudness);
 
-  // Every record's levels after the tracker has applied it, in file order.
-  void add_levels(const event_record& record, std::uint32_t video_level, std::uint32_t audio_level);
+  // Every record as the detection pass saw it, in file order.
+  void add_levels(const event_record& record, const level_step& step, const level_tracker& levels);
   // A quiet-dark interval of the detection pass, once it is final. Returns a break that
   // it finished, if any.
   std::optional<ad_break> add_interval(const quiet_interval& interval);
@@ -180,7 +181,6 @@ class break_finder {
   std::optional<ad_break> close_chain();
 
   break_settings settings_;
-  std::uint32_t silence_threshold_;
   loudness_levels loudness_;
   std::array<quiet_run, RUNS> runs_{};
   std::size_t run_count_ = 0;  // Runs begun; the latest is runs_[(run_count_ - 1) % RUNS].

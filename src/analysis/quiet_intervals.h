@@ -134,7 +134,7 @@ pass_status detect_intervals_in(record_reader* reader, const audio_range& range,
                      const level_tracker& levels) {
     quiet_interval closed;
     const bool did_close = detect_step<Mode>(&detector, record, step, levels, &closed);
-    on_record(record, levels);
+    on_record(record, step, levels);
     return !did_close || on_interval(closed);
   };
   const pass_status status =
@@ -149,13 +149,13 @@ pass_status detect_intervals_in(record_reader* reader, const audio_range& range,
 
 // Watches nothing: the detection pass alone.
 struct ignore_records {
-  void operator()(const event_record&, const level_tracker&) const {}
+  void operator()(const event_record&, const level_step&, const level_tracker&) const {}
 };
 
 // The whole pass over the file: on_interval(const quiet_interval&) for every interval, in
 // order, as soon as it is finished. on_interval returns false to stop the pass (its
-// output failed), which then returns `write_error`. on_record(record, levels) sees
-// every record after the detector has judged it, with the levels it was judged on.
+// output failed), which then returns `write_error`. on_record(record, step, levels) sees
+// every record after the detector has judged it, as the detector saw it.
 template <typename OnInterval, typename OnRecord = ignore_records>
 pass_status detect_intervals(record_reader* reader, const audio_range& range,
                              OnInterval&& on_interval, OnRecord&& on_record = OnRecord{}) {

@@ -134,7 +134,7 @@ class run_passes {
     if (!context.with_breaks) {
       return for_each_mark(reader_, context.scan.range, context.marks, on_interval);
     }
-    break_finder finder(context.breaks, context.scan.range, context.loudness);
+    break_finder finder(context.breaks, context.loudness);
     const pass_status status = for_each_mark(
         reader_, context.scan.range, context.marks,
         [&](const quiet_interval& interval, const cut_mark* mark) {
@@ -143,8 +143,8 @@ class run_passes {
           }
           return on_interval(interval, mark);
         },
-        [&](const event_record& record, const level_tracker& levels) {
-          finder.add_levels(record, levels.video_level, levels.audio_level);
+        [&](const event_record& record, const level_step& step, const level_tracker& levels) {
+          finder.add_levels(record, step, levels);
         });
     if (status != pass_status::ok) return status;
     while (const std::optional<ad_break> found = finder.finish()) document->add_break(*found);
