@@ -174,12 +174,12 @@ void BM_DetectStep(benchmark::State& state) {
     quiet_interval closed;
     intervals = 0;
     const bool gaps = is_gap_mode(d.scan.range);
-    walk_records<level_view::detection>(
+    const std::int64_t latest_ns = walk_data<level_view::detection>(
         d, [&](const event_record& r, const level_step& step, const level_tracker& levels) {
           intervals += gaps ? detect_step<split_mode::gaps>(&detector, r, step, levels, &closed)
                             : detect_step<split_mode::levels>(&detector, r, step, levels, &closed);
         });
-    intervals += finish_detection(&detector, &closed);
+    intervals += finish_detection(&detector, latest_ns, &closed);
     benchmark::DoNotOptimize(closed);
   }
   state.counters["intervals"] = static_cast<double>(intervals);
@@ -216,7 +216,7 @@ void BM_GraphStep(benchmark::State& state) {
     const report_context context{"bench.evt", "bench.mpg", {}, d.scan, {}, {}};
     const std::unique_ptr<document_renderer> graph = make_level_graph(context, out.get());
     graph->begin();
-    walk_records<level_view::display>(
+    (void)walk_data<level_view::display>(
         d, [&](const event_record& r, const level_step& step, const level_tracker& levels) {
           graph->levels(r, step, levels);
         });

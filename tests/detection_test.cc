@@ -48,7 +48,8 @@ std::vector<span> detect_moments(const std::vector<moment>& moments) {
       out.emplace_back(closed.start_ns, closed.end_ns);
     }
   }
-  if (finish_detection(&d, &closed)) out.emplace_back(closed.start_ns, closed.end_ns);
+  if (finish_detection(&d, walk.latest_ns(), &closed))
+    out.emplace_back(closed.start_ns, closed.end_ns);
   return out;
 }
 

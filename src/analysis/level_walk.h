@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <type_traits>
 
 #include "analysis/audio_range.h"
 #include "analysis/level_tracker.h"
@@ -64,17 +65,23 @@ class level_walk {
     constexpr bool gap_mode = Mode == split_mode::gaps;
     const std::int64_t now = record.timestamp_ns;
     level_step s;
-    s.first = first_;
-    s.prev_ns = prev_ns_;
-    s.latest_ns = latest_ns_;
-    s.pause = diff_exceeds(now, prev_ns_, GAP_NS);
-    s.restart = latest_ns_ == 0 || (gap_mode && diff_exceeds(now, latest_ns_, GAP_NS));
-    s.in_order = now >= latest_ns_;
-    const bool back_to_neutral = View == level_view::detection ? s.restart : gap_mode && s.pause;
-    if (back_to_neutral) reset_levels(&levels_);
+    if constexpr (View == level_view::detection) {
+      s.latest_ns = latest_ns_;
+      s.restart = latest_ns_ == 0 || (gap_mode && diff_exceeds(now, latest_ns_, GAP_NS));
+      s.in_order = now >= latest_ns_;
+      if (s.restart) reset_levels(&levels_);
+      latest_ns_ = std::max(latest_ns_, now);
+    } else {
+      s.first = first_;
+      s.prev_ns = prev_ns_;
+      s.pause = diff_exceeds(now, prev_ns_, GAP_NS);
+      if (gap_mode && s.pause) reset_levels(&levels_);
+      first_ = false;
+      prev_ns_ = now;
+    }
     track_levels(&levels_, record, range_.audio_scale);
     s.quiet = levels_.audio_level < range_.silence_threshold;
-    if (!gap_mode) {
+    if constexpr (View == level_view::display && !gap_mode) {
       if (span_start_ns_ == 0 && s.quiet) {
         s.span_edge = true;
         span_start_ns_ = now;
@@ -83,40 +90,59 @@ class level_walk {
         span_start_ns_ = 0;
       }
     }
-    first_ = false;
-    prev_ns_ = now;
-    latest_ns_ = std::max(latest_ns_, now);
     return s;
   }
 
   const level_tracker& levels() const { return levels_; }
+  // The detection's: the latest time in order so far, never below 0.
+  std::int64_t latest_ns() const { return latest_ns_; }
   const audio_range& range() const { return range_; }
 
  private:
   audio_range range_;
   level_tracker levels_;
+  std::int64_t latest_ns_ = 0;
   bool first_ = true;
   std::int64_t prev_ns_ = 0;
-  std::int64_t latest_ns_ = 0;
   std::int64_t span_start_ns_ = 0;  // 0: no quiet span is open.
 };
+
+// The records of the file through *walk, which goes on from where it stands:
+// on_step(record, step, levels) for each. A reader whose state lives in itself, not behind
+// references, is worked on as a local copy for each block, where nothing the block's bytes
+// are read through can reach it.
+template <typename Walk, typename OnStep>
+pass_status walk_records(record_reader* reader, Walk* walk, OnStep& on_step) {
+  return for_each_block(reader, [&](record_block block) {
+    const auto walk_block = [&](Walk& w, OnStep& to) {
+      event_record record;
+      bool more = true;
+      while (more && read_event_record(&block, &record)) {
+        const level_step step = w.step(record);
+        more = to(record, step, w.levels());
+      }
+      return more;
+    };
+    Walk w = *walk;
+    bool more;
+    if constexpr (std::is_copy_assignable_v<OnStep>) {
+      OnStep to = on_step;
+      more = walk_block(w, to);
+      on_step = to;
+    } else {
+      more = walk_block(w, on_step);
+    }
+    *walk = w;
+    return more;
+  });
+}
 
 namespace detail {
 
 template <split_mode Mode, level_view View, typename OnStep>
 pass_status walk_levels_in(record_reader* reader, const audio_range& range, OnStep& on_step) {
   level_walk<Mode, View> walk(range);
-  return for_each_block(reader, [&](record_block block) {
-    level_walk<Mode, View> w = walk;
-    event_record record;
-    bool more = true;
-    while (more && read_event_record(&block, &record)) {
-      const level_step step = w.step(record);
-      more = on_step(record, step, w.levels());
-    }
-    walk = w;
-    return more;
-  });
+  return walk_records(reader, &walk, on_step);
 }
 
 }  // namespace detail

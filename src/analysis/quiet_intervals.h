@@ -34,8 +34,7 @@ struct quiet_interval {
 
 // The state of one detection pass, advanced one record at a time by the level walk.
 struct interval_detector {
-  std::int64_t prev_ns = 0;  // Time of the last record not earlier than its predecessor.
-  quiet_interval tail;       // The entry the current record works on.
+  quiet_interval tail;  // The entry the current record works on.
 };
 
 namespace detail {
@@ -46,9 +45,10 @@ inline void reset_tail(quiet_interval* tail) {
   tail->start_audio_level = AUDIO_FULL_SCALE;
 }
 
-// Finishes the tail into *closed and starts an empty one.
-inline void close_and_append(interval_detector* d, quiet_interval* closed) {
-  if (d->tail.end_ns == 0) d->tail.end_ns = d->prev_ns;
+// Finishes the tail into *closed and starts an empty one; an open interval ends at
+// last_ns, the last record in order before this one.
+inline void close_and_append(interval_detector* d, std::int64_t last_ns, quiet_interval* closed) {
+  if (d->tail.end_ns == 0) d->tail.end_ns = last_ns;
   *closed = d->tail;
   d->tail = quiet_interval{};
 }
@@ -67,7 +67,7 @@ inline bool detect_step(interval_detector* d, const event_record& record, const 
   // A restart of the stream is judged afresh, in an entry of its own.
   if (step.restart) {
     if (d->tail.start_ns != 0) {
-      detail::close_and_append(d, closed);
+      detail::close_and_append(d, step.latest_ns, closed);
       did_close = true;
     }
     detail::reset_tail(&d->tail);
@@ -75,10 +75,7 @@ inline bool detect_step(interval_detector* d, const event_record& record, const 
 
   // Loud sound while the entry is empty, as through most of a programme: the record can
   // neither start an interval nor end or reset one, and only its time counts.
-  if (!step.quiet && d->tail.start_ns == 0) {
-    if (step.in_order) d->prev_ns = now;
-    return did_close;
-  }
+  if (!step.quiet && d->tail.start_ns == 0) return did_close;
 
   // In level mode, quiet starting or loud audio returning resets the tail's end; loud
   // audio more than a second after the start finishes the entry for good.
@@ -86,7 +83,7 @@ inline bool detect_step(interval_detector* d, const event_record& record, const 
     const bool open = d->tail.start_ns != 0;
     if (open != step.quiet) {
       if (open && diff_exceeds(now, d->tail.start_ns, GAP_NS)) {
-        detail::close_and_append(d, closed);
+        detail::close_and_append(d, step.latest_ns, closed);
         did_close = true;
       }
       detail::reset_tail(&d->tail);
@@ -95,7 +92,6 @@ inline bool detect_step(interval_detector* d, const event_record& record, const 
 
   // A record earlier than its predecessor can neither start nor end an interval.
   if (!step.in_order) return did_close;
-  d->prev_ns = now;
 
   const std::uint32_t video = levels.video_level;
   quiet_interval& tail = d->tail;
@@ -116,32 +112,42 @@ inline bool detect_step(interval_detector* d, const event_record& record, const 
 }
 
 // After the last record: returns true with the last interval in *closed if it started,
-// ended at the last record that counted if it was still open.
-inline bool finish_detection(interval_detector* d, quiet_interval* closed) {
+// ended at last_ns, the last record in order, if it was still open.
+inline bool finish_detection(interval_detector* d, std::int64_t last_ns, quiet_interval* closed) {
   if (d->tail.start_ns == 0) return false;
-  if (d->tail.end_ns == 0) d->tail.end_ns = d->prev_ns;
+  if (d->tail.end_ns == 0) d->tail.end_ns = last_ns;
   *closed = d->tail;
   return true;
 }
 
 namespace detail {
 
+// The detection as a reader of the level walk, with its state in itself.
+template <split_mode Mode, typename OnInterval, typename OnRecord>
+struct detection_reader {
+  interval_detector detector;
+  OnInterval* on_interval;
+  OnRecord* on_record;
+
+  bool operator()(const event_record& record, const level_step& step, const level_tracker& levels) {
+    quiet_interval closed;
+    const bool did_close = detect_step<Mode>(&detector, record, step, levels, &closed);
+    (*on_record)(record, step, levels);
+    return !did_close || (*on_interval)(closed);
+  }
+};
+
 template <split_mode Mode, typename OnInterval, typename OnRecord>
 pass_status detect_intervals_in(record_reader* reader, const audio_range& range,
                                 OnInterval& on_interval, OnRecord& on_record) {
-  interval_detector detector;
-  auto on_step = [&](const event_record& record, const level_step& step,
-                     const level_tracker& levels) {
-    quiet_interval closed;
-    const bool did_close = detect_step<Mode>(&detector, record, step, levels, &closed);
-    on_record(record, step, levels);
-    return !did_close || on_interval(closed);
-  };
-  const pass_status status =
-      detail::walk_levels_in<Mode, level_view::detection>(reader, range, on_step);
+  level_walk<Mode, level_view::detection> walk(range);
+  detection_reader<Mode, OnInterval, OnRecord> detection{{}, &on_interval, &on_record};
+  const pass_status status = walk_records(reader, &walk, detection);
   if (status != pass_status::ok) return status;
   quiet_interval closed;
-  if (finish_detection(&detector, &closed) && !on_interval(closed)) return pass_status::write_error;
+  if (finish_detection(&detection.detector, walk.latest_ns(), &closed) && !on_interval(closed)) {
+    return pass_status::write_error;
+  }
   return pass_status::ok;
 }
 

@@ -4,7 +4,6 @@
 #include <memory>
 #include <new>
 #include <optional>
-#include <span>
 #include <string_view>
 
 #include "analysis/audio_range.h"
@@ -81,8 +80,7 @@ class run_passes {
     if (settings.show_graph) {
       const std::unique_ptr<document_renderer> graph = GRAPH_FORMAT.make(context, out_);
       graph->begin();
-      document_renderer* const viewers[] = {graph.get()};
-      if (failed(level_pass(scan.range, viewers))) return EXIT_FAILED;
+      if (failed(level_pass(scan.range, graph.get()))) return EXIT_FAILED;
       graph->end();
     }
 
@@ -99,8 +97,7 @@ class run_passes {
     const std::unique_ptr<document_renderer> document = format.make(context, out_);
     document->begin();
     if ((format.consumes & CONSUMES_LEVELS) != 0) {
-      document_renderer* const viewers[] = {document.get()};
-      if (failed(level_pass(scan.range, viewers))) return EXIT_FAILED;
+      if (failed(level_pass(scan.range, document.get()))) return EXIT_FAILED;
     }
     if (failed(detection_pass(format, context, document.get()))) return EXIT_FAILED;
     document->end();
@@ -108,14 +105,14 @@ class run_passes {
   }
 
  private:
-  // Every record with the levels that the views show, to each renderer given.
-  pass_status level_pass(const audio_range& range, std::span<document_renderer* const> viewers) {
+  // Every record with the levels that the views show, to the renderer.
+  pass_status level_pass(const audio_range& range, document_renderer* viewer) {
     // The header alone may meet a failure, and a file without records has no step to see it.
     if (out_->failed()) return pass_status::write_error;
     return walk_levels<level_view::display>(
         reader_, range,
         [&](const event_record& record, const level_step& step, const level_tracker& levels) {
-          for (document_renderer* viewer : viewers) viewer->levels(record, step, levels);
+          viewer->levels(record, step, levels);
           // Formatting lines for nobody is wasted work.
           return !out_->failed();
         });
