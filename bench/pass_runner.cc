@@ -65,12 +65,10 @@ int main(int argc, char** argv) {
       const report_context context{argv[2], "", {}, scan, {}, {}};
       const std::unique_ptr<document_renderer> graph = make_level_graph(context, out.get());
       graph->begin();
-      status = walk_levels<level_view::display>(
-          &reader, scan.range,
-          [&](const event_record& record, const level_step& step, const level_tracker& levels) {
-            graph->levels(record, step, levels);
-            return true;
-          });
+      status = view_levels(&reader, scan.range, [&](std::span<const level_sample> samples) {
+        graph->levels(samples);
+        return true;
+      });
       graph->end();
     }
     if (status != pass_status::ok) return fail(std::string(pass) + " pass failed");

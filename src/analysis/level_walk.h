@@ -20,7 +20,10 @@
 #define CUTSPOT_ANALYSIS_LEVEL_WALK_H_
 
 #include <algorithm>
+#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <type_traits>
 
 #include "analysis/audio_range.h"
@@ -137,7 +140,50 @@ pass_status walk_records(record_reader* reader, Walk* walk, OnStep& on_step) {
   });
 }
 
+// One record as a view is handed it: its time and kind, what it meant and the levels
+// after it.
+struct level_sample {
+  std::int64_t ns;
+  std::uint32_t type;
+  std::uint32_t video_level;
+  std::uint32_t audio_level;
+  level_step step;
+};
+
+// Views take the records in runs of up to this many, so that neither the walk nor the
+// view is interrupted by a call at every record.
+inline constexpr std::size_t LEVEL_RUN = 256;
+
 namespace detail {
+
+// Collects the walk's records into runs for on_run(std::span<const level_sample>).
+template <typename OnRun>
+struct run_collector {
+  bool operator()(const event_record& record, const level_step& step, const level_tracker& levels) {
+    (*samples)[count++] = {record.timestamp_ns, record.type, levels.video_level, levels.audio_level,
+                           step};
+    return count < LEVEL_RUN || flush();
+  }
+  bool flush() {
+    const std::size_t n = count;
+    count = 0;
+    return n == 0 || (*on_run)(std::span<const level_sample>(samples->data(), n));
+  }
+
+  std::array<level_sample, LEVEL_RUN>* samples;
+  OnRun* on_run;
+  std::size_t count = 0;
+};
+
+template <split_mode Mode, typename OnRun>
+pass_status view_levels_in(record_reader* reader, const audio_range& range, OnRun& on_run) {
+  level_walk<Mode, level_view::display> walk(range);
+  std::array<level_sample, LEVEL_RUN> samples;
+  run_collector<OnRun> collector{&samples, &on_run};
+  const pass_status status = walk_records(reader, &walk, collector);
+  if (status != pass_status::ok) return status;
+  return collector.flush() ? pass_status::ok : pass_status::write_error;
+}
 
 template <split_mode Mode, level_view View, typename OnStep>
 pass_status walk_levels_in(record_reader* reader, const audio_range& range, OnStep& on_step) {
@@ -155,6 +201,14 @@ pass_status walk_levels(record_reader* reader, const audio_range& range, OnStep&
   return is_gap_mode(range)
              ? detail::walk_levels_in<split_mode::gaps, View>(reader, range, on_step)
              : detail::walk_levels_in<split_mode::levels, View>(reader, range, on_step);
+}
+
+// The walk for the views: on_run(std::span<const level_sample>) for every run of records,
+// in file order. on_run returns false to stop the walk, which then returns `write_error`.
+template <typename OnRun>
+pass_status view_levels(record_reader* reader, const audio_range& range, OnRun&& on_run) {
+  return is_gap_mode(range) ? detail::view_levels_in<split_mode::gaps>(reader, range, on_run)
+                            : detail::view_levels_in<split_mode::levels>(reader, range, on_run);
 }
 
 }  // namespace cutspot

@@ -109,13 +109,11 @@ class run_passes {
   pass_status level_pass(const audio_range& range, document_renderer* viewer) {
     // The header alone may meet a failure, and a file without records has no step to see it.
     if (out_->failed()) return pass_status::write_error;
-    return walk_levels<level_view::display>(
-        reader_, range,
-        [&](const event_record& record, const level_step& step, const level_tracker& levels) {
-          viewer->levels(record, step, levels);
-          // Formatting lines for nobody is wasted work.
-          return !out_->failed();
-        });
+    return view_levels(reader_, range, [&](std::span<const level_sample> samples) {
+      viewer->levels(samples);
+      // Formatting lines for nobody is wasted work.
+      return !out_->failed();
+    });
   }
 
   // The intervals, marks and breaks, to the document as its row asks.

@@ -3,16 +3,17 @@
 // the command line and the run sequence read is app/formats.h.
 //
 // A renderer gets begin(), then what its row in the table of formats says it consumes,
-// then end(): levels() for every record of the level pass, which comes first, and from
-// the detection pass interval() for every quiet-dark interval in order, mark() for every
-// mark as soon as its interval is finished, and with -breaks add_break() for every
-// advertising break as soon as it is final. Marks are those of the cut list for the same
-// run, by construction. A renderer keeps no more than a fixed amount of memory, whatever
-// the number of records, marks and breaks; none reads the event file itself.
+// then end(): levels() for the records of the level pass, a run at a time, which comes first, and
+// from the detection pass interval() for every quiet-dark interval in order, mark() for every mark
+// as soon as its interval is finished, and with -breaks add_break() for every advertising break as
+// soon as it is final. Marks are those of the cut list for the same run, by construction. A
+// renderer keeps no more than a fixed amount of memory, whatever the number of records, marks and
+// breaks; none reads the event file itself.
 #ifndef CUTSPOT_REPORT_DOCUMENT_H_
 #define CUTSPOT_REPORT_DOCUMENT_H_
 
 #include <memory>
+#include <span>
 #include <string_view>
 
 #include "analysis/audio_range.h"
@@ -44,9 +45,8 @@ class document_renderer {
   virtual ~document_renderer() = default;
 
   virtual void begin() = 0;
-  // A record of the level pass, with the levels that the views show after it.
-  virtual void levels(const event_record& /*record*/, const level_step& /*step*/,
-                      const level_tracker& /*levels*/) {}
+  // The next records of the level pass, with the levels that the views show.
+  virtual void levels(std::span<const level_sample> /*samples*/) {}
   // An interval of the detection pass.
   virtual void interval(const quiet_interval& /*interval*/) {}
   // The mark an interval gives, right after the interval.

@@ -15,10 +15,15 @@ class level_graph final : public document_renderer {
 
   void begin() override { out_->append(GRAPH_HEADER); }
 
-  void levels(const event_record& record, const level_step& step,
-              const level_tracker& levels) override {
-    if (gap_mode_ ? step.pause : step.span_edge) out_->append(GRAPH_SEPARATOR);
-    print_line(record.timestamp_ns, record.type == RECORD_AUDIO ? 'A' : 'V', levels);
+  void levels(std::span<const level_sample> samples) override {
+    // The stamper in a local for the run: the lines written cannot reach it there.
+    time_stamper stamps = stamps_;
+    output_buffer* const out = out_;
+    for (const level_sample& s : samples) {
+      if (gap_mode_ ? s.step.pause : s.step.span_edge) out->append(GRAPH_SEPARATOR);
+      print_line(&stamps, out, s);
+    }
+    stamps_ = stamps;
   }
 
   // The graph ends with an empty line, before the list.
@@ -26,21 +31,21 @@ class level_graph final : public document_renderer {
 
  private:
   // "TIME: K VVVVVVVVV | AAAA…A\n", assembled in place from the stamp and the bars.
-  void print_line(std::int64_t ns, char kind, const level_tracker& levels) {
-    char* line = out_->reserve(TIME_TEXT_MAX + 8 + VIDEO_BAR_WIDTH + AUDIO_BAR_WIDTH);
-    char* p = line + stamps_.write(line, ns);
+  static void print_line(time_stamper* stamps, output_buffer* out, const level_sample& s) {
+    char* line = out->reserve(TIME_TEXT_MAX + 8 + VIDEO_BAR_WIDTH + AUDIO_BAR_WIDTH);
+    char* p = line + stamps->write(line, s.ns);
     *p++ = ':';
     *p++ = ' ';
-    *p++ = kind;
+    *p++ = s.type == RECORD_AUDIO ? 'A' : 'V';
     *p++ = ' ';
-    std::memcpy(p, video_bar(levels.video_level).data(), VIDEO_BAR_WIDTH);
+    std::memcpy(p, video_bar(s.video_level).data(), VIDEO_BAR_WIDTH);
     p += VIDEO_BAR_WIDTH;
     std::memcpy(p, " | ", 3);
     p += 3;
-    std::memcpy(p, audio_bar(levels.audio_level).data(), AUDIO_BAR_WIDTH);
+    std::memcpy(p, audio_bar(s.audio_level).data(), AUDIO_BAR_WIDTH);
     p += AUDIO_BAR_WIDTH;
     *p++ = '\n';
-    out_->commit(static_cast<std::size_t>(p - line));
+    out->commit(static_cast<std::size_t>(p - line));
   }
 
   bool gap_mode_;

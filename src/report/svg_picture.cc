@@ -153,11 +153,12 @@ class svg_picture final : public document_renderer {
 
   void begin() override {}
 
-  void levels(const event_record& record, const level_step& step,
-              const level_tracker& levels) override {
-    // The first record follows no pause, whatever its time.
-    levels_->add(record.timestamp_ns, levels.video_level, levels.audio_level,
-                 step.pause && !step.first, step.prev_ns);
+  void levels(std::span<const level_sample> samples) override {
+    for (const level_sample& s : samples) {
+      // The first record follows no pause, whatever its time.
+      levels_->add(s.ns, s.video_level, s.audio_level, s.step.pause && !s.step.first,
+                   s.step.prev_ns);
+    }
   }
 
   void interval(const quiet_interval& interval) override {
