@@ -15,7 +15,8 @@
 //
 // The detection and the views read the levels at different moments: the detection's
 // return to neutral at every restart, the views' at every pause, and only in gap mode.
-// A walk is made for one of the two (level_view); each pass serves readers of one kind.
+// A walk is made for one of the two (level_view): the detection reads it record by
+// record (walk_records), the views a run of records at a time (view_levels).
 #ifndef CUTSPOT_ANALYSIS_LEVEL_WALK_H_
 #define CUTSPOT_ANALYSIS_LEVEL_WALK_H_
 
@@ -185,23 +186,7 @@ pass_status view_levels_in(record_reader* reader, const audio_range& range, OnRu
   return collector.flush() ? pass_status::ok : pass_status::write_error;
 }
 
-template <split_mode Mode, level_view View, typename OnStep>
-pass_status walk_levels_in(record_reader* reader, const audio_range& range, OnStep& on_step) {
-  level_walk<Mode, View> walk(range);
-  return walk_records(reader, &walk, on_step);
-}
-
 }  // namespace detail
-
-// The whole walk over the file: on_step(record, step, levels) for every record, in file
-// order, with the levels after the record. on_step returns false to stop the walk (its
-// output failed), which then returns `write_error`.
-template <level_view View, typename OnStep>
-pass_status walk_levels(record_reader* reader, const audio_range& range, OnStep&& on_step) {
-  return is_gap_mode(range)
-             ? detail::walk_levels_in<split_mode::gaps, View>(reader, range, on_step)
-             : detail::walk_levels_in<split_mode::levels, View>(reader, range, on_step);
-}
 
 // The walk for the views: on_run(std::span<const level_sample>) for every run of records,
 // in file order. on_run returns false to stop the walk, which then returns `write_error`.
