@@ -1,20 +1,21 @@
-// Arbitrary bytes as an event file and a command line, through whole runs of the program
-// in memory (run_cutspot). Each output is checked for its structure (fuzz/checks.h). When
-// the file opens as plain bytes and the output takes everything, the run is made once for
-// each document of DOCUMENTS with the same options, and the documents are checked against
-// one another: the cut list, the JSON document, the edit decision list, the chapters and
-// the picture hold the same marks, and the graph is followed by the very cut list.
+// Arbitrary bytes as an event file, through whole runs of cutspot in memory
+// (run_cutspot), of marks or of breaks. Every output is checked for its structure
+// (checks.h): the diagnostics are lines of ours, the list ends with its E line exactly
+// when the status is 0, the JSON document parses, the picture is well-formed XML. On
+// plain bytes every document is made from the same options, and the documents must agree:
+// the list, the graph, the edit decision list, the chapters, the picture and the cutting
+// script hold the JSON document's marks or parts.
 //
-// The program never reads the 8-byte header, so its bytes pick the run, and the bytes
-// after the last whole record, which it ignores too, end the command line: the file's
-// name (".evt" added when it lacks one), or with NUL bytes the arguments themselves. The
-// input stays exactly the event file: one that fails replays by hand.
+// The program never reads the 8-byte header, so its bytes pick the run, and the records'
+// last bytes can end the command line: the file's name (".evt" added when it lacks one),
+// or with NUL bytes the arguments themselves. The input stays exactly the event file:
+// one that fails replays by hand.
 //   byte 0     records per read: 1 + the byte, or the default at 255
-//   bytes 1-2  a bit for each word of OPTION_WORDS: those go first on the command line
-//   byte 3     how the file opens: a row of SOURCES (the byte modulo their number)
-//   byte 4     where standard output goes: a row of SINKS (modulo their number)
-//   byte 5     with other arguments, or another source or sink: the document of the run
-//   bytes 6-7  how many bytes of the last records the command line takes too
+//   bytes 1-3  a bit for each word of OPTION_WORDS: those go first on the command line
+//   byte 4     how the file opens: a row of SOURCES (the byte modulo their number)
+//   byte 5     where standard output goes: a row of SINKS (modulo their number)
+//   byte 6     with other arguments, or another source or sink: the document of the run
+//   byte 7     how many of the last records the command line takes too
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -23,36 +24,36 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <new>
 #include <string>
 #include <string_view>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "app/run.h"
 #include "checks.h"
 #include "event_file_writer.h"
 #include "eventfile/byte_source.h"
-#include "in_memory_run.h"
 
 namespace {
 
 namespace fz = cutspot::fuzzing;
 using fz::check;
 
-// The options a run may get, in this order; a new option gets a row (up to 16).
+// The options a run may get, in this order; a new option gets a row (up to 24).
 constexpr std::string_view OPTION_WORDS[] = {
-    "-p", "-p0", "-p1",  "-p50", "-p300", "-p2147483648", "-p-1", "-p +7",
-    "-i", "-i0", "-i10", "-i50", "-i400", "-i-1",         "-i 9",
+    "-breaks", "-p",   "-p0",  "-p50", "-p300", "-p2147483648", "-p-1", "-p +7",
+    "-i",      "-i0",  "-i10", "-i50", "-i-1",  "-i 9",         "-m",   "-m0",
+    "-m10",    "-m-1", "-m1",  "-u0",  "-u1",   "-u7",          "-u-5", "-m99999999999",
 };
-static_assert(std::size(OPTION_WORDS) <= 16, "two header bytes pick the words");
+static_assert(std::size(OPTION_WORDS) <= 24, "three header bytes pick the words");
 
-// The documents, each a run of its own: the cut list, the graph before it, and the rest.
-enum document { CUT_LIST, GRAPH, JSON, EDL, CHAPTERS, SVG, DOCUMENTS };
-constexpr std::string_view DOCUMENT_OPTION[DOCUMENTS] = {"",     "-graph",    "-json",
-                                                         "-edl", "-chapters", "-svg"};
+// The documents, each a run of its own: the list, the graph before it, and the rest.
+enum document { LIST, GRAPH, JSON, EDL, CHAPTERS, SVG, FFCONCAT, DOCUMENTS };
+constexpr std::string_view DOCUMENT_OPTION[DOCUMENTS] = {"",          "-graph", "-json",    "-edl",
+                                                         "-chapters", "-svg",   "-ffconcat"};
 
 // Gives the bytes in short reads (how 'r'), or half of them and then ends ('s') or fails
 // ('b'), or fails to rewind for the second pass ('u').
@@ -61,7 +62,7 @@ class odd_source final : public cutspot::byte_source {
   odd_source(std::string_view bytes, char how)
       : length_(bytes.size()),
         how_(how),
-        inner_(bytes.substr(0, how == 's' || how == 'b' ? bytes.size() / 2 : bytes.size())) {}
+        inner_(bytes.substr(0, length_ / (how == 's' || how == 'b' ? 2 : 1))) {}
   std::uint64_t length() const override { return length_; }
   bool rewind() override { return inner_.rewind() && (how_ != 'u' || ++rewinds_ < 2); }
   std::size_t read(unsigned char* buf, std::size_t n) override {
@@ -70,8 +71,7 @@ class odd_source final : public cutspot::byte_source {
     return count;
   }
   std::string error() const override {
-    if (how_ == 'u' && rewinds_ > 1) return "Illegal seek";
-    return failed_ ? "Input/output error" : inner_.error();
+    return how_ == 'u' && rewinds_ > 1 ? "Illegal seek" : failed_ ? "Input/output error" : "";
   }
 
  private:
@@ -105,7 +105,7 @@ std::string real_copy(std::string_view bytes) {
 }
 
 // A FIFO, held open so that nothing is left behind when a check aborts.
-const std::string& fifo() {
+std::string fifo() {
   static const std::string path = [] {
     const std::string name = "/tmp/cutspot-fuzz-" + std::to_string(getpid()) + ".evt";
     check(mkfifo(name.c_str(), 0600) == 0, "mkfifo");
@@ -116,25 +116,21 @@ const std::string& fifo() {
   return path;
 }
 
-cutspot::open_result opened(std::unique_ptr<cutspot::byte_source> source) {
-  return {cutspot::open_status::opened, std::move(source), {}};
-}
-cutspot::open_result refused(cutspot::open_status status, const char* reason) {
-  return {status, nullptr, reason};
+template <class source, class... arguments>
+cutspot::open_result opened(const arguments&... args) {
+  return {cutspot::open_status::opened, std::make_unique<source>(args...), {}};
 }
 
-// How the file opens. The first two rows are plain bytes, whose documents are compared.
+// How the file opens. The first two rows give the plain bytes: their documents are compared.
 using source_maker = std::function<cutspot::open_result(std::string_view file)>;
 const source_maker SOURCES[] = {
-    [](std::string_view f) { return opened(std::make_unique<cutspot::memory_source>(f)); },
-    [](std::string_view f) { return opened(std::make_unique<odd_source>(f, 'r')); },
-    [](std::string_view f) { return opened(std::make_unique<odd_source>(f, 's')); },
-    [](std::string_view f) { return opened(std::make_unique<odd_source>(f, 'b')); },
-    [](std::string_view f) { return opened(std::make_unique<odd_source>(f, 'u')); },
-    [](std::string_view) { return opened(std::make_unique<cutspot::memory_source>(huge_file())); },
+    [](std::string_view f) { return opened<cutspot::memory_source>(f); },
+    [](std::string_view f) { return opened<odd_source>(f, 'r'); },
+    [](std::string_view f) { return opened<odd_source>(f, 's'); },
+    [](std::string_view f) { return opened<odd_source>(f, 'b'); },
+    [](std::string_view f) { return opened<odd_source>(f, 'u'); },
+    [](std::string_view) { return opened<cutspot::memory_source>(huge_file()); },
     [](std::string_view) -> cutspot::open_result { throw std::bad_alloc(); },
-    [](std::string_view) { return refused(cutspot::open_status::cannot_open, "No such file"); },
-    [](std::string_view) { return refused(cutspot::open_status::unusable, "is a directory"); },
     [](std::string_view f) { return cutspot::open_event_file(real_copy(f)); },
     [](std::string_view) { return cutspot::open_event_file("/"); },
     [](std::string_view) { return cutspot::open_event_file(fifo()); },
@@ -161,15 +157,87 @@ int nonblocking_pipe() {
 
 // Where standard output goes, but to a string (row 0): nowhere that keeps it.
 cutspot::byte_sink* sink(unsigned row) {
-  static fz::refusing_sink refusing;
   static cutspot::fd_sink dev_full(open("/dev/full", O_WRONLY | O_CLOEXEC));
   static cutspot::fd_sink slow_pipe(nonblocking_pipe());
-  cutspot::byte_sink* const SINKS[] = {nullptr, &refusing, &dev_full, &slow_pipe};
+  cutspot::byte_sink* const SINKS[] = {nullptr, &dev_full, &slow_pipe};
   return SINKS[row % std::size(SINKS)];
 }
 
-using run = cutspot::testing::run_result;
+// A mark ('A' or 'D' at ns), or a part of a recording (a break, kind 'B', or programme,
+// 'P', from ns to end_ns), as the JSON document tells it.
+struct item {
+  char kind;
+  std::int64_t ns = 0;
+  std::int64_t end_ns = 0;
+};
 
+struct run {
+  int status = -1;
+  std::string out, err;
+  std::vector<item> items;                            // From a JSON document.
+  std::map<std::string_view, std::string_view> json;  // Its other members, the last of a name.
+};
+
+// Standard error: whole lines, each "cutspot: ..." but the hint that follows a refusal.
+void check_diagnostics(std::string_view err) {
+  check(fz::is_clean_text(err) && (err.empty() || err.ends_with('\n')), "stderr's text", err);
+  bool after_refusal = false;
+  for (std::string_view rest = err; !rest.empty();) {
+    const std::string_view line = fz::take_line(&rest);
+    if (line == "Try 'cutspot --help'.\n") {
+      check(after_refusal, "the hint without a refusal", err);
+      after_refusal = false;
+      continue;
+    }
+    check(line.starts_with("cutspot: ") && line.size() > 10, "a line of stderr", line);
+    after_refusal = !line.starts_with("cutspot: warning: ");
+  }
+}
+
+// The marks or parts of a JSON document: each time that of its ns, the parts numbered for
+// each kind from 1.
+void read_json(run* r) {
+  const std::string_view doc = r->out;
+  fz::json_members members;
+  check(doc.ends_with("}\n") && doc.find('\n') == doc.size() - 1 &&
+            fz::is_clean_text(doc, false, true) && fz::is_json(doc, &members),
+        "JSON does not parse", doc);
+  std::int64_t numbers[2] = {0, 0};
+  const auto integer = [&](std::string_view text) {
+    check(fz::is_integer(text), "a JSON time", doc);
+    return std::stoll(std::string(text));
+  };
+  for (const auto& [name, value] : members) {
+    item* last = r->items.empty() ? nullptr : &r->items.back();
+    const bool mark = last && last->kind != 'B' && last->kind != 'P';
+    if (name == "kind") {
+      check(value == "A" || value == "D" || value == "advertising" || value == "programme",
+            "a JSON kind", value);
+      r->items.push_back({value.size() == 1 ? value[0] : value[0] == 'a' ? 'B' : 'P'});
+    } else if (last && name == (mark ? "ns" : "start_ns")) {
+      last->ns = integer(value);
+    } else if (last && !mark && name == "end_ns") {
+      last->end_ns = integer(value);
+    } else if (last && (name == (mark ? "time" : "start") || (!mark && name == "end"))) {
+      check(value == fz::time_text(name == "end" ? last->end_ns : last->ns),
+            "a JSON time is not its ns", doc);
+    } else if (last && name == "number") {
+      check(value == std::to_string(++numbers[last->kind == 'B']), "a part out of turn", doc);
+    } else {
+      r->json[name] = value;
+    }
+  }
+}
+
+// A C0 control character but the line feed, or DEL, or also a line feed.
+bool has_control(std::string_view text, bool line_feeds) {
+  return std::any_of(text.begin(), text.end(), [&](char c) {
+    return (static_cast<unsigned char>(c) < 0x20 && (c != '\n' || line_feeds)) || c == 0x7F;
+  });
+}
+
+// One whole run in memory, `cutspot args...`, standard output kept unless it goes `to` a
+// sink, each output checked for what it is.
 run run_with(const std::vector<std::string>& args,
              const std::function<cutspot::open_result()>& open, cutspot::byte_sink* to,
              std::size_t block_records) {
@@ -179,79 +247,146 @@ run run_with(const std::vector<std::string>& args,
     opened = true;
     return open();
   };
-  run result = fz::run_checked(args, opener, to, {block_records});
-  const int status = result.status;
-  const std::string& text = result.out;
-  if (status == cutspot::EXIT_USAGE) {
-    check(to || text == fz::USAGE_LINE, "the usage", text);
+  std::vector<const char*> argv = {"cutspot"};
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  // The recording the cutting script names exists when it is a .m2ts.
+  const cutspot::run_options options{
+      block_records, [](const std::string& name) { return name.ends_with(".m2ts"); }};
+  cutspot::string_sink out, err;
+  run r;
+  r.status =
+      run_cutspot(static_cast<int>(argv.size()), argv.data(), opener, to ? *to : out, err, options);
+  r.out = std::move(out.text);
+  r.err = std::move(err.text);
+  check_diagnostics(r.err);
+  check(r.status >= 0 && r.status <= 2 && (r.status == 0 || !r.err.empty()), "the status", r.err);
+  const std::string_view text = r.out;
+  if (r.status == cutspot::EXIT_USAGE) {
+    check(to || text == "Usage: cutspot [-p<sec>] [-i<sec>] [-graph] <evt-file>\n", "the usage",
+          text);
   } else if (text.starts_with("Usage: ") || text.starts_with("cutspot ")) {
-    check(status == 0 && !opened && fz::is_clean_text(text), "help or version", text);
+    check(r.status == 0 && !opened && fz::is_clean_text(text), "help or version", text);
   } else if (text.starts_with('F') || text.starts_with("Timestamp")) {
-    // The cut list holds the name's bytes as they are, but no control character.
-    check(text.find_first_of(fz::CONTROL_BYTES) == text.npos, "a control byte", text);
-    fz::check_cut_list(text, status);
-  } else if (status == 0 && !to) {
-    std::uint64_t records = 0;
-    if (text.starts_with('{')) fz::check_json(text, &records);
-    if (text.starts_with('<')) fz::check_svg(text);
-    if (text.starts_with(';')) fz::check_chapters(text);
-    if (text.empty() || fz::is_digits(text.substr(0, 1)) || text.starts_with('-')) {
-      fz::check_edl(text);
-    }
+    // The list holds the name's bytes as they are, but no control character.
+    check(!has_control(text, false), "a control byte", text);
+    check(text.ends_with("\nE\n") == (r.status == 0), "the E line and the status disagree", text);
+  } else if (r.status == 0 && !to) {
+    if (text.starts_with('{')) read_json(&r);
+    check(!text.starts_with('<') || (fz::is_clean_text(text) && fz::is_well_formed_xml(text)),
+          "the picture is not well-formed", text);
   }
-  return result;
+  return r;
 }
 
-// The documents of one detection agree on its marks; the JSON document has them all.
-void check_agreement(const run (&runs)[DOCUMENTS], std::uint64_t records) {
-  const std::vector<fz::seen_mark> listed = fz::check_cut_list(runs[CUT_LIST].out, 0);
-  std::uint64_t json_records = 0;
-  const std::vector<fz::seen_mark> marks = fz::check_json(runs[JSON].out, &json_records);
-  check(json_records == records, "the JSON record count", runs[JSON].out);
-  check(listed.size() == marks.size(), "the cut list and the JSON document", runs[JSON].out);
-  for (std::size_t i = 0; i < marks.size(); ++i) {
-    check(listed[i].kind == marks[i].kind && listed[i].time == marks[i].time,
-          "a mark of the cut list and of the JSON document", listed[i].time);
+std::string chapter(std::int64_t start_ms, std::int64_t end_ms, std::string_view title) {
+  return "[CHAPTER]\nTIMEBASE=1/1000\nSTART=" + std::to_string(start_ms) +
+         "\nEND=" + std::to_string(end_ms) + "\ntitle=" + std::string(title) + "\n";
+}
+
+// The list after its F line.
+std::string_view list_body(const run& list) {
+  std::string_view text = list.out;
+  check(fz::take_line(&text).starts_with('F'), "no F line", list.out);
+  return text;
+}
+
+// The documents of marks hold the JSON document's marks. A chapter begins at the first
+// mark of each later millisecond, the last one ends at the last record read.
+void check_marks(const run (&runs)[DOCUMENTS], std::uint64_t records) {
+  const std::vector<item>& marks = runs[JSON].items;
+  check(runs[JSON].json.at("records") == std::to_string(records), "the JSON record count");
+  std::string list, edl, chapters = ";FFMETADATA1\n", title = "Start";
+  std::int64_t start_ms = 0;
+  for (const item& m : marks) {
+    check(m.kind == 'A' || m.kind == 'D', "a part among marks", runs[JSON].out);
+    list += m.kind + fz::time_text(m.ns) + "\n";
+    edl += fz::seconds_text(m.ns) + "\t" + fz::seconds_text(m.ns) + "\t2\n";
+    if (m.ns / 1000000 > start_ms) {
+      chapters += chapter(start_ms, m.ns / 1000000, title);
+      start_ms = m.ns / 1000000;
+      title = m.kind + (" " + fz::time_text(m.ns));
+    } else if (title == "Start") {
+      title = m.kind + (" " + fz::time_text(m.ns));
+    }
   }
-
-  const std::string& graph = runs[GRAPH].out;
-  check(graph.ends_with("\n" + runs[CUT_LIST].out), "the cut list after the graph", graph);
-  std::uint64_t record_lines = 0;
-  std::string_view lines(graph.data(), graph.size() - runs[CUT_LIST].out.size() - 1);
-  check(fz::take_line(&lines) == "Timestamp : T Video Lvl | Audio Lvl\n", "the graph's header");
-  while (!lines.empty()) record_lines += fz::take_line(&lines) != "----------:\n";
-  check(record_lines == records, "a graph line for each record", graph);
-
-  const std::vector<std::string> edl = fz::check_edl(runs[EDL].out);
-  check(edl.size() == marks.size(), "a scene marker for each mark", runs[EDL].out);
-  for (std::size_t i = 0; i < edl.size(); ++i) {
-    check(edl[i] == fz::seconds_text(marks[i].ns), "a scene marker's time", runs[EDL].out);
+  check(list_body(runs[LIST]) == list + "E\n", "the list and the JSON marks", runs[LIST].out);
+  check(runs[EDL].out == edl, "the edit decision list and the JSON marks", runs[EDL].out);
+  const std::string& doc = runs[CHAPTERS].out;
+  if (!marks.empty()) {
+    std::size_t at = doc.rfind("\nEND=");
+    const std::string_view end = fz::after(doc, "\nEND=", &at, "\n");
+    check(fz::is_integer(end) && std::stoll(std::string(end)) >= start_ms, "the last END", doc);
+    chapters += chapter(start_ms, std::stoll(std::string(end)), title);
   }
+  check(doc == chapters, "the chapters and the JSON marks", doc);
 
-  // A chapter begins at the first mark of each later millisecond.
-  const std::vector<fz::chapter> chapters = fz::check_chapters(runs[CHAPTERS].out);
-  check(chapters.empty() == marks.empty(), "chapters without marks", runs[CHAPTERS].out);
-  std::size_t next = 0;
-  for (const fz::chapter& c : chapters) {
-    if (c.title == "Start") continue;
-    while (next < marks.size() && marks[next].kind + (" " + marks[next].time) != c.title) ++next;
-    check(next < marks.size() && marks[next].ns / 1000000 == c.start_ms,
-          "a chapter of no mark, or out of order", c.title);
-    ++next;
-  }
-
-  // The picture's groups take the marks in order.
+  // The picture's groups take the marks in order, each group's kind D when any is.
   std::size_t taken = 0;
-  for (const fz::mark_group& g : fz::check_svg(runs[SVG].out)) {
-    check(g.count <= marks.size() - taken && g.ns == marks[taken].ns &&
-              g.last_ns == marks[taken + g.count - 1].ns,
-          "a mark group of the picture", runs[SVG].out);
+  const std::string& svg = runs[SVG].out;
+  for (std::size_t at = svg.find("<g class=\"mark "); at != svg.npos;
+       at = svg.find("<g class=\"mark ", at)) {
+    const std::string_view tag = std::string_view(svg).substr(at, svg.find('>', at) - at);
+    auto attribute = [&](std::string_view name) {
+      std::size_t from = 0;
+      const std::string_view value = fz::after(tag, " " + std::string(name) + "=\"", &from, "\"");
+      check(value.empty() || fz::is_integer(value), "a mark group's number", tag);
+      return value.empty() ? -1 : std::stoll(std::string(value));
+    };
+    const std::int64_t ns = attribute("data-ns"),
+                       count = std::max<std::int64_t>(1, attribute("data-count"));
+    check(attribute("data-count") != 1 && taken + count <= marks.size() && ns == marks[taken].ns &&
+              (count == 1 || attribute("data-last-ns") == marks[taken + count - 1].ns),
+          "a mark group of the picture", tag);
     bool any_d = false;
-    for (std::size_t i = taken; i < taken + g.count; ++i) any_d = any_d || marks[i].kind == 'D';
-    check(g.kind == (any_d ? 'D' : 'A'), "a mark group's kind", runs[SVG].out);
-    taken += g.count;
+    for (std::size_t i = taken; i < taken + count; ++i) any_d = any_d || marks[i].kind == 'D';
+    const std::string kind = any_d ? "D" : "A";
+    check(tag.starts_with("<g class=\"mark " + kind + "\" data-kind=\"" + kind + "\""),
+          "a mark group's kind", tag);
+    taken += count;
+    at += tag.size();
   }
-  check(taken == marks.size(), "the picture's marks", runs[SVG].out);
+  check(taken == marks.size(), "the picture's marks", svg);
+}
+
+// The documents of breaks hold the JSON document's parts: contiguous from 0, breaks none
+// shorter than the shortest break, the programme parts between them.
+void check_breaks(const run (&runs)[DOCUMENTS]) {
+  const std::vector<item>& parts = runs[JSON].items;
+  const std::map<std::string_view, std::string_view>& json = runs[JSON].json;
+  const std::int64_t shortest = std::stoll(std::string(json.at("shortest_break_seconds")));
+  // The cutting script names the recording, quoted as ffmpeg reads it, as it finds it.
+  const std::string& script = runs[FFCONCAT].out;
+  std::size_t at = 0;
+  const std::string quoted(fz::after(script, "\nfile ", &at, "\n"));
+  check(quoted.empty() || (quoted.size() > 1 && quoted.starts_with('\'') && quoted.ends_with('\'')),
+        "the recording's name in the cutting script", script);
+  std::string list, edl, chapters = ";FFMETADATA1\n", ffconcat = "ffconcat version 1.0\n";
+  std::int64_t counts[2] = {0, 0};
+  for (const item& p : parts) {
+    const bool ad = p.kind == 'B';
+    check((ad || p.kind == 'P') && p.ns == (&p == &parts[0] ? 0 : (&p)[-1].end_ns) &&
+              (ad ? p.end_ns >= p.ns : p.end_ns > p.ns) &&
+              (!ad || p.end_ns - p.ns >= shortest * 1000000000),
+          "the JSON document's parts", runs[JSON].out);
+    const std::string number = std::to_string(++counts[ad]);
+    chapters +=
+        chapter(p.ns / 1000000, p.end_ns / 1000000, (ad ? "Advertising " : "Programme ") + number);
+    if (ad) {
+      list += "B" + fz::time_text(p.ns) + " " + fz::time_text(p.end_ns) + "\n";
+      edl += fz::seconds_text(p.ns) + "\t" + fz::seconds_text(p.end_ns) + "\t3\n";
+      continue;
+    }
+    ffconcat += "file " + quoted + "\n";
+    if (p.ns > 0) ffconcat += "inpoint " + fz::seconds_text(p.ns) + "\n";
+    if (&p != &parts.back()) ffconcat += "outpoint " + fz::seconds_text(p.end_ns) + "\n";
+  }
+  check(json.at("programme_parts") == std::to_string(counts[0]) &&
+            json.at("breaks") == std::to_string(counts[1]),
+        "the JSON document's counts", runs[JSON].out);
+  check(list_body(runs[LIST]) == list + "E\n", "the list and the JSON parts", runs[LIST].out);
+  check(runs[EDL].out == edl, "the edit decision list and the JSON parts", runs[EDL].out);
+  check(runs[CHAPTERS].out == chapters, "the chapters and the JSON parts", runs[CHAPTERS].out);
+  check(script == ffconcat, "the cutting script and the JSON parts", script);
 }
 
 // One input. A function of this file's own, not the entry point itself, so that its
@@ -260,18 +395,19 @@ int test_one_input(const std::uint8_t* data, std::size_t size) {
   const std::string_view file(reinterpret_cast<const char*>(data), size);
   const auto header = [&](std::size_t i) { return i < size ? data[i] : 0u; };
   const std::size_t block_records = header(0) == 255 ? 8192 : 1 + header(0);
-  const std::size_t source = header(3) % std::size(SOURCES);
-  cutspot::byte_sink* const to = sink(header(4));
+  const std::size_t source = header(4) % std::size(SOURCES);
+  cutspot::byte_sink* const to = sink(header(5));
   const std::uint64_t records = size < 8 ? 0 : (size - 8) / 24;
 
   std::vector<std::string> args;
-  const unsigned words = header(1) | header(2) << 8;
+  const unsigned words = header(1) | header(2) << 8 | header(3) << 16;
   for (std::size_t k = 0; k < std::size(OPTION_WORDS); ++k) {
     if ((words >> k & 1) != 0) args.emplace_back(OPTION_WORDS[k]);
   }
+  const bool breaks = (words & 1) != 0;
   const std::size_t leftover = size < 8 ? 0 : (size - 8) % 24;
-  const std::size_t reach = std::min<std::size_t>(header(6) | header(7) << 8, records * 24);
-  std::string_view tail = file.substr(size - leftover - reach);
+  std::string_view tail =
+      file.substr(size - leftover - std::min<std::uint64_t>(header(7), records) * 24);
   const bool verbatim = tail.find('\0') != tail.npos;
   for (std::size_t end = tail.find('\0'); verbatim && !tail.empty(); end = tail.find('\0')) {
     if (end != 0) args.emplace_back(tail.substr(0, end));
@@ -279,28 +415,25 @@ int test_one_input(const std::uint8_t* data, std::size_t size) {
   }
   std::string name(tail);
   if (name.find(".evt") == std::string::npos) name += ".evt";
-  // C0 and DEL would break the cut list's lines: a name may not hold them.
-  const bool control =
-      name.find_first_of(fz::CONTROL_BYTES) != name.npos || name.find('\n') != name.npos;
   auto open = [&] { return SOURCES[source](file); };
 
   if (verbatim || source > 1 || to) {
-    // One run, of the document that byte 5 picks.
-    if (!verbatim && !DOCUMENT_OPTION[header(5) % DOCUMENTS].empty()) {
-      args.emplace_back(DOCUMENT_OPTION[header(5) % DOCUMENTS]);
+    // One run, of the document that byte 6 picks.
+    if (!verbatim && header(6) % DOCUMENTS != LIST) {
+      args.emplace_back(DOCUMENT_OPTION[header(6) % DOCUMENTS]);
     }
     if (!verbatim) args.push_back(name);
     run_with(args, open, to, block_records);
     return 0;
   }
   run runs[DOCUMENTS];
-  for (int k = 0; k < DOCUMENTS; ++k) {
+  for (int k = 0; k < (breaks ? DOCUMENTS : FFCONCAT); ++k) {
     std::vector<std::string> command = args;
-    if (!DOCUMENT_OPTION[k].empty()) command.emplace_back(DOCUMENT_OPTION[k]);
+    if (k != LIST) command.emplace_back(DOCUMENT_OPTION[k]);
     command.push_back(name);
     runs[k] = run_with(command, open, nullptr, block_records);
     check(runs[k].status == runs[0].status, "the documents' runs end differently", runs[k].err);
-    // The cut list holds the name's bytes as they are; the documents, only clean text.
+    // The list holds the name's bytes as they are; the documents, only clean text.
     check(k <= GRAPH || fz::is_clean_text(runs[k].out, k == EDL, k == JSON),
           "a control character or ill-formed UTF-8", runs[k].out);
   }
@@ -309,15 +442,27 @@ int test_one_input(const std::uint8_t* data, std::size_t size) {
     args.emplace_back("x.evt");
     const bool options_refused =
         run_with(args, open, nullptr, block_records).status == cutspot::EXIT_USAGE;
-    check(options_refused || control, "a name refused for nothing", name);
+    check(options_refused || has_control(name, true), "a name refused for nothing", name);
     return 0;
   }
-  check(!control, "a name with a control character accepted", name);
+  check(!has_control(name, true), "a name with a control character accepted", name);
   check(runs[0].status == 0, "a run in memory failed", runs[0].err);
   for (std::string_view line = runs[0].err; !line.empty();) {
     check(fz::take_line(&line).starts_with("cutspot: warning: "), "a run with an error");
   }
-  check_agreement(runs, records);
+  // The graph: a line for each record, then the very list.
+  const std::string& graph = runs[GRAPH].out;
+  check(graph.ends_with("\n" + runs[LIST].out), "the list after the graph", graph);
+  std::string_view lines(graph.data(), graph.size() - runs[LIST].out.size() - 1);
+  check(fz::take_line(&lines) == "Timestamp : T Video Lvl | Audio Lvl\n", "the graph's header");
+  std::uint64_t record_lines = 0;
+  while (!lines.empty()) record_lines += fz::take_line(&lines) != "----------:\n";
+  check(record_lines == records, "a graph line for each record", graph);
+  if (breaks) {
+    check_breaks(runs);
+  } else {
+    check_marks(runs, records);
+  }
   return 0;
 }
 
