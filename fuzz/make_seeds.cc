@@ -67,7 +67,7 @@ constexpr std::string_view COMMAND_SEEDS =
     "000--help|x.evt\n000-json|x.evt|-graph\n000--version|x.evt\n000-h|x.evt\n800dir.evt\n"
     "201s.evt\n302b.evt\n405u.evt\n510f.evt\n501h.evt\n602n.evt\n704r.evt\n521r.evt\n"
     "900f.evt\na00e.evt\nb00m.evt\nc01b.evt\n513f.evt\n013x.evt\n000-ffconcat|d/x.evt\n"
-    "000-breaks|-m|-u|x.evt|-graph\n";
+    "000-breaks|-m|-u|x.evt|-graph\n000--|-x.evt\n";
 
 }  // namespace
 
@@ -119,8 +119,9 @@ int main(int argc, char** argv) {
   seed("crowded-marks", 40, P50, event_file(r), "crowded.evt");
 
   // Broadcasts with blocks of spots, short enough to be mutated quickly.
-  seed("block", 255, BREAKS, broadcast(join({programme(8), block({10, 10, 10}), programme(6)})),
-       "show.evt");
+  const std::string spots = broadcast(join({programme(8), block({10, 10, 10}), programme(6)}));
+  seed("block", 255, BREAKS, spots, "show.evt");
+  seed("block-unrewindable", 255, BREAKS, spots, "show.evt", 4);
   seed("two-blocks-m10", 7, BREAKS | M10,
        broadcast(join({programme(7), block({5, 5}), programme(4), block({5, 5}), programme(3)})),
        "it's.evt");
