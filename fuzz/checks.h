@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-namespace cutspot::fuzzing {
+namespace fuzzing {
 
 inline void check(bool ok, const char* what, std::string_view text = {}) {
   if (ok) return;  // Long documents are cut: the input reproduces them anyway.
@@ -255,6 +255,6 @@ inline bool is_well_formed_xml(std::string_view doc) {
   return rooted && open.empty();
 }
 
-}  // namespace cutspot::fuzzing
+}  // namespace fuzzing
 
 #endif  // CUTSPOT_FUZZ_CHECKS_H_

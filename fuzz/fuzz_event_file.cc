@@ -37,7 +37,7 @@
 
 namespace {
 
-namespace fz = cutspot::fuzzing;
+namespace fz = fuzzing;
 using fz::check;
 
 // The options a run may get, in this order; a new option gets a row (up to 24).
@@ -186,7 +186,7 @@ void read_json(run* r) {
             "a JSON kind", value);
       r->items.push_back({value.size() == 1 ? value[0] : value[0] == 'a' ? 'B' : 'P'});
     } else if (last && name == (mark ? "ns" : "start_ns")) {
-      last->ns = integer(value);
+      last->ns = last->end_ns = integer(value);
     } else if (last && !mark && name == "end_ns") {
       last->end_ns = integer(value);
     } else if (last && (name == (mark ? "time" : "start") || (!mark && name == "end"))) {
@@ -256,99 +256,82 @@ std::string chapter(std::int64_t start_ms, std::int64_t end_ms, std::string_view
          "\nEND=" + std::to_string(end_ms) + "\ntitle=" + std::string(title) + "\n";
 }
 
-// The list after its F line.
-std::string_view list_body(const run& list) {
-  std::string_view text = list.out;
-  check(fz::take_line(&text).starts_with('F'), "no F line", list.out);
-  return text;
-}
-
-// The documents of marks hold the JSON document's marks. A chapter begins at the first
-// mark of each later millisecond, the last one ends at the last record read.
-void check_marks(const run (&runs)[DOCUMENTS], std::uint64_t records) {
-  const std::vector<item>& marks = runs[JSON].items;
-  check(runs[JSON].json.at("records") == std::to_string(records), "the JSON record count");
-  std::string list, edl, chapters = ";FFMETADATA1\n", title = "Start";
-  std::int64_t start_ms = 0;
-  for (const item& m : marks) {
-    check(m.kind == 'A' || m.kind == 'D', "a part among marks", runs[JSON].out);
-    list += m.kind + fz::time_text(m.ns) + "\n";
-    edl += fz::seconds_text(m.ns) + "\t" + fz::seconds_text(m.ns) + "\t2\n";
-    if (m.ns / 1000000 > start_ms) {
-      chapters += chapter(start_ms, m.ns / 1000000, title);
-      start_ms = m.ns / 1000000;
-      title = m.kind + (" " + fz::time_text(m.ns));
-    } else if (title == "Start") {
-      title = m.kind + (" " + fz::time_text(m.ns));
-    }
-  }
-  check(list_body(runs[LIST]) == list + "E\n", "the list and the JSON marks", runs[LIST].out);
-  check(runs[EDL].out == edl, "the edit decision list and the JSON marks", runs[EDL].out);
-  const std::string& doc = runs[CHAPTERS].out;
-  if (!marks.empty()) {
-    std::size_t at = doc.rfind("\nEND=");
-    const std::string_view end = fz::after(doc, "\nEND=", &at, "\n");
-    check(fz::is_integer(end) && std::stoll(std::string(end)) >= start_ms, "the last END", doc);
-    chapters += chapter(start_ms, std::stoll(std::string(end)), title);
-  }
-  check(doc == chapters, "the chapters and the JSON marks", doc);
-
-  // The picture's groups take the marks in order.
-  std::size_t taken = 0;
-  const std::string& svg = runs[SVG].out;
-  for (std::size_t at = svg.find("<g class=\"mark "); at != svg.npos;
-       at = svg.find("<g class=\"mark ", at + 1)) {
-    const std::string_view tag = std::string_view(svg).substr(at, svg.find('>', at) - at);
-    std::size_t from = 0;
-    const std::string_view ns = fz::after(tag, " data-ns=\"", &from, "\"");
-    const std::string_view count = fz::after(tag, " data-count=\"", &from, "\"");
-    check(taken < marks.size() && ns == std::to_string(marks[taken].ns) &&
-              (count.empty() || fz::is_integer(count)),
-          "a mark group of the picture", tag);
-    taken += count.empty() ? 1 : std::stoull(std::string(count));
-  }
-  check(taken == marks.size(), "the picture's marks", svg);
-}
-
-// The documents of breaks hold the JSON document's parts: contiguous from 0, breaks none
-// shorter than the shortest break, the programme parts between them.
-void check_breaks(const run (&runs)[DOCUMENTS]) {
-  const std::vector<item>& parts = runs[JSON].items;
+// The documents hold the JSON document's marks, or its parts: contiguous from 0, breaks
+// none shorter than the shortest break, the programme parts between them. A chapter of
+// marks begins at the first mark of each later millisecond, the last one ends at the
+// last record read.
+void check_documents(const run (&runs)[DOCUMENTS], std::uint64_t records, bool breaks) {
+  const std::vector<item>& items = runs[JSON].items;
   const std::map<std::string, std::string>& json = runs[JSON].json;
-  const std::int64_t shortest = std::stoll(json.at("shortest_break_seconds"));
+  check(breaks || json.at("records") == std::to_string(records), "the JSON record count");
+  const std::int64_t shortest = breaks ? std::stoll(json.at("shortest_break_seconds")) : 0;
   // The cutting script names the recording, quoted as ffmpeg reads it, as it finds it.
-  const std::string& script = runs[FFCONCAT].out;
   std::size_t at = 0;
-  const std::string quoted(fz::after(script, "\nfile ", &at, "\n"));
+  const std::string quoted(fz::after(runs[FFCONCAT].out, "\nfile ", &at, "\n"));
   check(quoted.empty() || (quoted.size() > 1 && quoted.starts_with('\'') && quoted.ends_with('\'')),
-        "the recording's name in the cutting script", script);
-  std::string list, edl, chapters = ";FFMETADATA1\n", ffconcat = "ffconcat version 1.0\n";
-  std::int64_t counts[2] = {0, 0};
-  for (const item& p : parts) {
-    const bool ad = p.kind == 'B';
-    check((ad || p.kind == 'P') && p.ns == (&p == &parts[0] ? 0 : (&p)[-1].end_ns) &&
+        "the recording's name in the cutting script", runs[FFCONCAT].out);
+  std::string list = "E\n", edl, chapters = ";FFMETADATA1\n", script = "ffconcat version 1.0\n";
+  std::string title = "Start";
+  std::int64_t start_ms = 0, counts[2] = {0, 0};
+  for (const item& p : items) {
+    const bool mark = p.kind == 'A' || p.kind == 'D', ad = p.kind == 'B';
+    if (p.kind != 'P') {
+      list.insert(list.size() - 2, p.kind + fz::time_text(p.ns) +
+                                       (mark ? "\n" : " " + fz::time_text(p.end_ns) + "\n"));
+      edl +=
+          fz::seconds_text(p.ns) + "\t" + fz::seconds_text(p.end_ns) + (mark ? "\t2\n" : "\t3\n");
+    }
+    if (!breaks && mark && p.ns / 1000000 > start_ms) {
+      chapters += chapter(start_ms, p.ns / 1000000, title);
+      start_ms = p.ns / 1000000;
+      title = p.kind + (" " + fz::time_text(p.ns));
+    } else if (!breaks && mark && title == "Start") {
+      title = p.kind + (" " + fz::time_text(p.ns));
+    }
+    if (!breaks) continue;
+    check(!mark && p.ns == (&p == &items[0] ? 0 : (&p)[-1].end_ns) &&
               (ad ? p.end_ns >= p.ns : p.end_ns > p.ns) &&
               (!ad || p.end_ns - p.ns >= shortest * 1000000000),
           "the JSON document's parts", runs[JSON].out);
     const std::string number = std::to_string(++counts[ad]);
     chapters +=
         chapter(p.ns / 1000000, p.end_ns / 1000000, (ad ? "Advertising " : "Programme ") + number);
-    if (ad) {
-      list += "B" + fz::time_text(p.ns) + " " + fz::time_text(p.end_ns) + "\n";
-      edl += fz::seconds_text(p.ns) + "\t" + fz::seconds_text(p.end_ns) + "\t3\n";
-      continue;
-    }
-    ffconcat += "file " + quoted + "\n";
-    if (p.ns > 0) ffconcat += "inpoint " + fz::seconds_text(p.ns) + "\n";
-    if (&p != &parts.back()) ffconcat += "outpoint " + fz::seconds_text(p.end_ns) + "\n";
+    if (ad) continue;
+    script += "file " + quoted + "\n";
+    if (p.ns > 0) script += "inpoint " + fz::seconds_text(p.ns) + "\n";
+    if (&p != &items.back()) script += "outpoint " + fz::seconds_text(p.end_ns) + "\n";
   }
-  check(json.at("programme_parts") == std::to_string(counts[0]) &&
-            json.at("breaks") == std::to_string(counts[1]),
-        "the JSON document's counts", runs[JSON].out);
-  check(list_body(runs[LIST]) == list + "E\n", "the list and the JSON parts", runs[LIST].out);
-  check(runs[EDL].out == edl, "the edit decision list and the JSON parts", runs[EDL].out);
-  check(runs[CHAPTERS].out == chapters, "the chapters and the JSON parts", runs[CHAPTERS].out);
-  check(script == ffconcat, "the cutting script and the JSON parts", script);
+  const std::string& doc = runs[CHAPTERS].out;
+  if (!breaks && !items.empty()) {
+    at = doc.rfind("\nEND=");
+    const std::string_view end = fz::after(doc, "\nEND=", &at, "\n");
+    check(fz::is_integer(end) && std::stoll(std::string(end)) >= start_ms, "the last END", doc);
+    chapters += chapter(start_ms, std::stoll(std::string(end)), title);
+  }
+  std::string_view body = runs[LIST].out;
+  check(fz::take_line(&body).starts_with('F') && body == list, "the list", runs[LIST].out);
+  check(runs[EDL].out == edl, "the edit decision list", runs[EDL].out);
+  check(doc == chapters, "the chapters", doc);
+  check(
+      !breaks || (runs[FFCONCAT].out == script && json.at("breaks") == std::to_string(counts[1]) &&
+                  json.at("programme_parts") == std::to_string(counts[0])),
+      "the cutting script or the counts of parts", runs[FFCONCAT].out);
+
+  // The picture's groups of marks take the marks in order.
+  std::size_t taken = 0;
+  const std::string& svg = runs[SVG].out;
+  for (at = breaks ? svg.npos : svg.find("<g class=\"mark "); at != svg.npos;
+       at = svg.find("<g class=\"mark ", at + 1)) {
+    const std::string_view tag = std::string_view(svg).substr(at, svg.find('>', at) - at);
+    std::size_t from = 0;
+    const std::string_view ns = fz::after(tag, " data-ns=\"", &from, "\"");
+    const std::string_view count = fz::after(tag, " data-count=\"", &from, "\"");
+    check(taken < items.size() && ns == std::to_string(items[taken].ns) &&
+              (count.empty() || fz::is_integer(count)),
+          "a mark group of the picture", tag);
+    taken += count.empty() ? 1 : std::stoull(std::string(count));
+  }
+  check(breaks || taken == items.size(), "the picture's marks", svg);
 }
 
 // One input. A function of this file's own, not the entry point itself, so that its
@@ -395,8 +378,10 @@ int test_one_input(const std::uint8_t* data, std::size_t size) {
     command.push_back(name);
     runs[k] = run_with(command, open, nullptr, block_records);
     check(runs[k].status == runs[0].status, "the documents' runs end differently", runs[k].err);
-    // The list holds the name's bytes as they are; the documents, only clean text.
-    check(k <= GRAPH || fz::is_clean_text(runs[k].out, k == EDL, k == JSON),
+    // The list and the cutting script hold the name's bytes as they are; the other
+    // documents, only clean text.
+    check(k <= GRAPH || k == FFCONCAT ? !has_control(runs[k].out, false)
+                                      : fz::is_clean_text(runs[k].out, k == EDL, k == JSON),
           "a control character or ill-formed UTF-8", runs[k].out);
   }
   if (runs[0].status == cutspot::EXIT_USAGE) {
@@ -420,11 +405,7 @@ int test_one_input(const std::uint8_t* data, std::size_t size) {
   std::uint64_t record_lines = 0;
   while (!lines.empty()) record_lines += fz::take_line(&lines) != "----------:\n";
   check(record_lines == records, "a graph line for each record", graph);
-  if (breaks) {
-    check_breaks(runs);
-  } else {
-    check_marks(runs, records);
-  }
+  check_documents(runs, records, breaks);
   return 0;
 }
 

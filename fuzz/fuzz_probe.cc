@@ -37,7 +37,7 @@ namespace {
 
 using namespace cutspot;
 using namespace cutspot::probe;
-using cutspot::fuzzing::check;
+using fuzzing::check;
 
 std::string scratch;  // A directory of this process's own.
 
