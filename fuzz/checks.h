@@ -1,5 +1,5 @@
 // Structural checks shared by the fuzz targets: clean UTF-8, JSON that parses (its
-// members given back for comparing), well-formed XML, and the times the documents print.
+// members given back for comparing), and the times the documents print.
 // Exact bytes are for tests/. A failed check aborts: libFuzzer keeps the input.
 #ifndef CUTSPOT_FUZZ_CHECKS_H_
 #define CUTSPOT_FUZZ_CHECKS_H_
@@ -38,26 +38,21 @@ inline std::string_view take_line(std::string_view* text) {
 // allowed. JSON strings may hold C1 as it is; a terminal or XML may not.
 inline bool is_clean_text(std::string_view text, bool tabs = false, bool c1 = false) {
   constexpr std::uint32_t SMALLEST[] = {0, 0, 0x80, 0x800, 0x10000};
-  for (std::size_t i = 0; i < text.size();) {
+  for (std::size_t i = 0, n = 1; i < text.size(); i += n) {
     const auto lead = static_cast<unsigned char>(text[i]);
-    if (lead < 0x80) {
-      if ((lead < 0x20 && lead != '\n' && !(tabs && lead == '\t')) || lead == 0x7F) return false;
-      ++i;
-      continue;
-    }
-    const std::size_t n = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-    if (lead < 0xC0 || lead > 0xF4 || text.size() - i < n) return false;
-    std::uint32_t code = lead & (0x7Fu >> n);
+    n = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+    std::uint32_t code = n == 1 ? lead : lead & (0x7Fu >> n);
+    if ((n > 1 && (lead < 0xC0 || lead > 0xF4)) || text.size() - i < n) return false;
     for (std::size_t k = 1; k < n; ++k) {
       const auto next = static_cast<unsigned char>(text[i + k]);
       if ((next & 0xC0) != 0x80) return false;
       code = code << 6 | (next & 0x3F);
     }
     if (code < SMALLEST[n] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF) ||
-        (code <= 0x9F && !c1)) {
+        (code < 0x20 && code != '\n' && !(tabs && code == '\t')) || code == 0x7F ||
+        (code >= 0x80 && code <= 0x9F && !c1)) {
       return false;
     }
-    i += n;
   }
   return true;
 }
@@ -174,85 +169,6 @@ inline std::string_view after(std::string_view text, std::string_view prefix, st
   if (*at == std::string_view::npos) return {};
   *at += prefix.size();
   return text.substr(*at, text.find_first_of(stop, *at) - *at);
-}
-
-// Character data of XML: '<' nowhere, '&' only in a predefined entity or a reference.
-inline bool is_xml_chars(std::string_view text) {
-  if (text.find('<') != std::string_view::npos) return false;
-  for (std::size_t at = text.find('&'); at != text.npos; at = text.find('&', at + 1)) {
-    const std::size_t end = text.find(';', at);
-    const std::string_view ref = text.substr(at + 1, end - at - 1);
-    const std::string_view digits = ref.starts_with("#x") ? "0123456789abcdefABCDEF" : "0123456789";
-    const std::size_t from = ref.starts_with("#x") ? 2 : 1;
-    const bool numeric =
-        ref.size() > from && ref[0] == '#' && ref.find_first_not_of(digits, from) == ref.npos;
-    if (end == text.npos || (!numeric && ref != "amp" && ref != "lt" && ref != "gt" &&
-                             ref != "quot" && ref != "apos")) {
-      return false;
-    }
-  }
-  return true;
-}
-
-// Well-formed XML as the picture is written: an optional declaration, then one root
-// element; elements closed in order, attributes named and quoted.
-inline bool is_well_formed_xml(std::string_view doc) {
-  constexpr std::string_view NAME_CHARS =
-      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_:.-";
-  std::size_t i = doc.starts_with("<?xml ") ? doc.find("?>") : std::string_view::npos;
-  i = i == std::string_view::npos ? 0 : i + 2;
-  auto name = [&] {
-    const std::size_t end = std::min(doc.find_first_not_of(NAME_CHARS, i), doc.size());
-    const std::string_view n = doc.substr(i, end - i);
-    i = end;
-    return n.empty() || std::string_view("0123456789.-").find(n[0]) != n.npos ? std::string_view()
-                                                                              : n;
-  };
-  auto space = [&] {
-    const std::size_t from = i;
-    i = std::min(doc.find_first_not_of(" \t\n\r", i), doc.size());
-    return i > from;
-  };
-  std::vector<std::string_view> open;
-  bool rooted = false;
-  while (i < doc.size()) {
-    if (doc[i] != '<') {
-      const std::size_t end = std::min(doc.find('<', i), doc.size());
-      const std::string_view text = doc.substr(i, end - i);
-      if (!is_xml_chars(text) || (open.empty() && text.find_first_not_of(" \t\n\r") != text.npos))
-        return false;
-      i = end;
-      continue;
-    }
-    const bool closing = doc.substr(i, 2) == "</";
-    if (open.empty() && (rooted || closing)) return false;
-    i += closing ? 2 : 1;
-    const std::string_view element = name();
-    if (element.empty()) return false;
-    if (closing) {
-      space();
-      if (open.back() != element || doc.substr(i, 1) != ">") return false;
-      open.pop_back();
-      ++i;
-      continue;
-    }
-    rooted = true;
-    for (bool spaced = space(); doc.substr(i, 1) != ">" && doc.substr(i, 2) != "/>";
-         spaced = space()) {
-      if (!spaced || name().empty() || (space(), doc.substr(i, 1) != "=")) return false;
-      ++i;
-      space();
-      const std::size_t end = i < doc.size() && (doc[i] == '"' || doc[i] == '\'')
-                                  ? doc.find(doc[i], i + 1)
-                                  : std::string_view::npos;
-      if (end == std::string_view::npos || !is_xml_chars(doc.substr(i + 1, end - i - 1)))
-        return false;
-      i = end + 1;
-    }
-    if (doc[i] == '>') open.push_back(element);
-    i += doc[i] == '>' ? 1 : 2;
-  }
-  return rooted && open.empty();
 }
 
 }  // namespace fuzzing
