@@ -1,5 +1,4 @@
-// Structural checks shared by the fuzz targets: clean UTF-8, JSON that parses (its
-// members given back for comparing), and the times the documents print.
+// Checks shared by the fuzz targets: clean UTF-8, and the times the documents print.
 // Exact bytes are for tests/. A failed check aborts: libFuzzer keeps the input.
 #ifndef CUTSPOT_FUZZ_CHECKS_H_
 #define CUTSPOT_FUZZ_CHECKS_H_
@@ -12,8 +11,6 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
-#include <utility>
-#include <vector>
 
 namespace fuzzing {
 
@@ -80,85 +77,6 @@ inline std::string seconds_text(std::int64_t ns) {
   std::snprintf(text, sizeof text, "%s%" PRId64 ".%03" PRId64, ms < 0 ? "-" : "", m / 1000,
                 m % 1000);
   return text;
-}
-
-// The members of a JSON document whose values are no object or array, in document order:
-// the name, and the value as written (a string without its quotes); an array's elements
-// under the array's name.
-using json_members = std::vector<std::pair<std::string_view, std::string_view>>;
-
-// Strict JSON (RFC 8259): a value from t[*i], nested at most 32 deep.
-inline bool is_json_value(std::string_view t, std::size_t* i, json_members* out,
-                          std::string_view name = {}, int depth = 0) {
-  auto at = [&](std::string_view any) { return *i < t.size() && any.find(t[*i]) != any.npos; };
-  auto skip = [&] {
-    while (at(" \t\n\r")) ++*i;
-  };
-  auto eat = [&](char c) { return skip(), at({&c, 1}) && ++*i; };
-  auto digits = [&] {
-    const std::size_t from = *i;
-    while (at("0123456789")) ++*i;
-    return *i - from;
-  };
-  auto string = [&](std::string_view* text) {
-    if (!eat('"')) return false;
-    for (const std::size_t from = *i; *i < t.size();) {
-      const char c = t[(*i)++];
-      if (c == '"') return *text = t.substr(from, *i - from - 1), true;
-      if (static_cast<unsigned char>(c) < 0x20 || (c == '\\' && !at("\"\\/bfnrtu"))) return false;
-      if (c == '\\' && t[(*i)++] == 'u') {
-        const std::string_view hex = t.substr(*i, 4);
-        if (hex.size() < 4 || hex.find_first_not_of("0123456789abcdefABCDEF") != hex.npos)
-          return false;
-        *i += 4;
-      }
-    }
-    return false;
-  };
-  // A comma-separated list up to `close`, the opening bracket eaten.
-  auto list = [&](char close, auto item) {
-    if (eat(close)) return true;
-    do {
-      if (!item()) return false;
-    } while (eat(','));
-    return eat(close);
-  };
-  skip();
-  if (depth > 32) return false;
-  if (eat('{')) {
-    return list('}', [&] {
-      std::string_view member;
-      return string(&member) && eat(':') && is_json_value(t, i, out, member, depth + 1);
-    });
-  }
-  if (eat('[')) return list(']', [&] { return is_json_value(t, i, out, name, depth + 1); });
-  std::string_view value;
-  const std::size_t from = *i;
-  const std::string_view rest = t.substr(from);
-  if (at("\"")) {
-    if (!string(&value)) return false;
-  } else if (rest.starts_with("true") || rest.starts_with("false") || rest.starts_with("null")) {
-    *i += rest[0] == 'f' ? 5 : 4;
-    value = t.substr(from, *i - from);
-  } else {
-    if (at("-")) ++*i;
-    const bool zero = at("0");
-    const std::size_t whole = digits();
-    if (whole == 0 || (zero && whole > 1) || (at(".") && (++*i, digits() == 0))) return false;
-    if (at("eE")) {
-      ++*i;
-      if (at("+-")) ++*i;
-      if (digits() == 0) return false;
-    }
-    value = t.substr(from, *i - from);
-  }
-  if (!name.empty()) out->emplace_back(name, value);
-  return true;
-}
-
-inline bool is_json(std::string_view text, json_members* members) {
-  std::size_t i = 0;
-  return is_json_value(text, &i, members) && text.find_first_not_of(" \t\n\r", i) == text.npos;
 }
 
 // The text after `prefix` at or after `*at`, up to any of `stop`; *at moves past the prefix.

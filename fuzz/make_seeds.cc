@@ -65,7 +65,7 @@ constexpr std::string_view COMMAND_SEEDS =
     "000-p60|-i5|x.evt|-graph\n000-p|-i30|-p-1|-i-1|show.evt.bak\n000-p|60|x.evt\n000-q|x.evt\n"
     "000-i5|-json\n000-graph|\n000|\n000x.evt|-graph|-json|extra\n002-graph|x.evt\n"
     "000--help|x.evt\n000-json|x.evt|-graph\n000--version|x.evt\n000-h|x.evt\n800dir.evt\n"
-    "201s.evt\n302b.evt\n405u.evt\n510f.evt\n501h.evt\n602n.evt\n704r.evt\n521r.evt\n"
+    "201s.evt\n302b.evt\n405u.evt\n510f.evt\n501h.evt\n602n.evt\n704r.evt\n521r.evt\n531r.evt\n"
     "900f.evt\na00e.evt\nb00m.evt\nc01b.evt\n513f.evt\n013x.evt\n000-ffconcat|d/x.evt\n"
     "000-breaks|-m|-u|x.evt|-graph\n000--|-x.evt\n";
 
