@@ -1,23 +1,17 @@
-// Arbitrary bytes as an event file and a command line, through whole runs of the program
-// in memory (run_cutspot). Each output is checked for its structure (fuzz/checks.h). When
-// the file opens as plain bytes and the output takes everything, the run is made once for
-// each document of DOCUMENTS with the same options, and the documents are checked against
-// one another: the cut list, the JSON document, the edit decision list, the chapters and
-// the picture hold the same marks, and the graph is followed by the very cut list.
-//
-// The program never reads the 8-byte header, so its bytes pick the run, and the bytes
-// after the last whole record, which it ignores too, end the command line: the file's
-// name (".evt" added when it lacks one), or with NUL bytes the arguments themselves. The
-// input stays exactly the event file: one that fails replays by hand.
+// Arbitrary bytes as an event file, through whole runs of cutspot in memory, of marks or
+// of breaks. Each output is checked for its structure: lines of ours on stderr, the E
+// line exactly when the status is 0, JSON that parses, well-formed XML. On plain bytes
+// every document is made from the same options, and all hold the JSON document's marks
+// or parts. The program never reads the 8-byte header, so its bytes pick the run, and the
+// last records can end the command line: the file's name (".evt" added when it lacks
+// one), or with NUL bytes the arguments themselves. An input that fails replays by hand.
 //   byte 0     records per read: 1 + the byte, or the default at 255
-//   bytes 1-2  a bit for each word of OPTION_WORDS: those go first on the command line
-//   byte 3     how the file opens: a row of SOURCES (the byte modulo their number)
-//   byte 4     where standard output goes: a row of SINKS (modulo their number)
-//   byte 5     with other arguments, or another source or sink: the document of the run
-//   bytes 6-7  how many bytes of the last records the command line takes too
+//   bytes 1-3  a bit for each word of OPTION_WORDS: those go first on the command line
+//   byte 4, 5  how the file opens, where standard output goes: a row of SOURCES, of SINKS
+//   byte 6     with other arguments, or another source or sink: the document of the run
+//   byte 7     how many of the last records the command line takes too
 #include <fcntl.h>
 #include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstddef>
@@ -28,58 +22,60 @@
 #include <string>
 #include <string_view>
 #include <thread>
-#include <utility>
 #include <vector>
+
+#include <libxml/parser.h>
+
+#include <nlohmann/json.hpp>
 
 #include "app/run.h"
 #include "checks.h"
 #include "event_file_writer.h"
 #include "eventfile/byte_source.h"
-#include "in_memory_run.h"
 
 namespace {
 
-namespace fz = cutspot::fuzzing;
-using fz::check;
+using namespace fuzzing;
 
-// The options a run may get, in this order; a new option gets a row (up to 16).
+// The options a run may get, in this order; a new option gets a row (up to 24).
 constexpr std::string_view OPTION_WORDS[] = {
-    "-p", "-p0", "-p1",  "-p50", "-p300", "-p2147483648", "-p-1", "-p +7",
-    "-i", "-i0", "-i10", "-i50", "-i400", "-i-1",         "-i 9",
+    "-breaks", "-p",   "-p0",  "-p50", "-p300", "-p2147483648", "-p-1", "-p +7",
+    "-i",      "-i0",  "-i10", "-i50", "-i-1",  "-ix",          "-m",   "-m0",
+    "-m10",    "-m-1", "-m1",  "-u0",  "-u1",   "-u7",          "-u5s", "-m99999999999",
 };
-static_assert(std::size(OPTION_WORDS) <= 16, "two header bytes pick the words");
+static_assert(std::size(OPTION_WORDS) <= 24, "three header bytes pick the words");
 
-// The documents, each a run of its own: the cut list, the graph before it, and the rest.
-enum document { CUT_LIST, GRAPH, JSON, EDL, CHAPTERS, SVG, DOCUMENTS };
-constexpr std::string_view DOCUMENT_OPTION[DOCUMENTS] = {"",     "-graph",    "-json",
-                                                         "-edl", "-chapters", "-svg"};
+// The documents, each a run of its own: the list, the graph before it, and the rest.
+enum document { LIST, GRAPH, JSON, EDL, CHAPTERS, SVG, FFCONCAT, DOCUMENTS };
+constexpr std::string_view DOCUMENT_OPTION[DOCUMENTS] = {"",          "-graph", "-json",    "-edl",
+                                                         "-chapters", "-svg",   "-ffconcat"};
 
 // Gives the bytes in short reads (how 'r'), or half of them and then ends ('s') or fails
 // ('b'), or fails to rewind for the second pass ('u').
 class odd_source final : public cutspot::byte_source {
  public:
   odd_source(std::string_view bytes, char how)
-      : length_(bytes.size()),
-        how_(how),
-        inner_(bytes.substr(0, how == 's' || how == 'b' ? bytes.size() / 2 : bytes.size())) {}
+      : bytes_(bytes.substr(0, bytes.size() / (how == 's' || how == 'b' ? 2 : 1))),
+        length_(bytes.size()),
+        how_(how) {}
   std::uint64_t length() const override { return length_; }
-  bool rewind() override { return inner_.rewind() && (how_ != 'u' || ++rewinds_ < 2); }
+  bool rewind() override { return at_ = 0, how_ != 'u' || ++rewinds_ < 2; }
   std::size_t read(unsigned char* buf, std::size_t n) override {
-    const std::size_t count = inner_.read(buf, how_ == 'r' && n > 1 ? n - n / 3 : n);
-    failed_ = count == 0 && how_ == 'b';
+    const std::size_t count = std::min(bytes_.size() - at_, how_ == 'r' && n > 1 ? n - n / 3 : n);
+    std::copy_n(bytes_.data() + at_, count, buf);
+    at_ += count;
     return count;
   }
   std::string error() const override {
     if (how_ == 'u' && rewinds_ > 1) return "Illegal seek";
-    return failed_ ? "Input/output error" : inner_.error();
+    return how_ == 'b' && at_ == bytes_.size() ? "Input/output error" : "";
   }
 
  private:
-  std::size_t length_;
+  std::string_view bytes_;
+  std::size_t length_, at_ = 0;
   char how_;
-  cutspot::memory_source inner_;
   int rewinds_ = 0;
-  bool failed_ = false;
 };
 
 // A dark, quiet moment every 1.1 s from 70 s: more output than an output buffer holds.
@@ -104,41 +100,23 @@ std::string real_copy(std::string_view bytes) {
   return "/proc/self/fd/" + std::to_string(fd);
 }
 
-// A FIFO, held open so that nothing is left behind when a check aborts.
-const std::string& fifo() {
-  static const std::string path = [] {
-    const std::string name = "/tmp/cutspot-fuzz-" + std::to_string(getpid()) + ".evt";
-    check(mkfifo(name.c_str(), 0600) == 0, "mkfifo");
-    const int fd = open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    unlink(name.c_str());
-    return "/proc/self/fd/" + std::to_string(fd);
-  }();
-  return path;
+template <class source, class... arguments>
+cutspot::open_result opened(const arguments&... args) {
+  return {cutspot::open_status::opened, std::make_unique<source>(args...), {}};
 }
 
-cutspot::open_result opened(std::unique_ptr<cutspot::byte_source> source) {
-  return {cutspot::open_status::opened, std::move(source), {}};
-}
-cutspot::open_result refused(cutspot::open_status status, const char* reason) {
-  return {status, nullptr, reason};
-}
-
-// How the file opens. The first two rows are plain bytes, whose documents are compared.
+// How the file opens. The first two rows give the plain bytes: their documents are compared.
 using source_maker = std::function<cutspot::open_result(std::string_view file)>;
 const source_maker SOURCES[] = {
-    [](std::string_view f) { return opened(std::make_unique<cutspot::memory_source>(f)); },
-    [](std::string_view f) { return opened(std::make_unique<odd_source>(f, 'r')); },
-    [](std::string_view f) { return opened(std::make_unique<odd_source>(f, 's')); },
-    [](std::string_view f) { return opened(std::make_unique<odd_source>(f, 'b')); },
-    [](std::string_view f) { return opened(std::make_unique<odd_source>(f, 'u')); },
-    [](std::string_view) { return opened(std::make_unique<cutspot::memory_source>(huge_file())); },
+    [](std::string_view f) { return opened<cutspot::memory_source>(f); },
+    [](std::string_view f) { return opened<odd_source>(f, 'r'); },
+    [](std::string_view f) { return opened<odd_source>(f, 's'); },
+    [](std::string_view f) { return opened<odd_source>(f, 'b'); },
+    [](std::string_view f) { return opened<odd_source>(f, 'u'); },
+    [](std::string_view) { return opened<cutspot::memory_source>(huge_file()); },
     [](std::string_view) -> cutspot::open_result { throw std::bad_alloc(); },
-    [](std::string_view) { return refused(cutspot::open_status::cannot_open, "No such file"); },
-    [](std::string_view) { return refused(cutspot::open_status::unusable, "is a directory"); },
     [](std::string_view f) { return cutspot::open_event_file(real_copy(f)); },
     [](std::string_view) { return cutspot::open_event_file("/"); },
-    [](std::string_view) { return cutspot::open_event_file(fifo()); },
-    [](std::string_view) { return cutspot::open_event_file("/proc/self/stat"); },  // Size 0.
     [](std::string_view) { return cutspot::open_event_file("/nonexistent/x.evt"); },
     // A page long by its size; every read fails.
     [](std::string_view) {
@@ -161,15 +139,92 @@ int nonblocking_pipe() {
 
 // Where standard output goes, but to a string (row 0): nowhere that keeps it.
 cutspot::byte_sink* sink(unsigned row) {
-  static fz::refusing_sink refusing;
   static cutspot::fd_sink dev_full(open("/dev/full", O_WRONLY | O_CLOEXEC));
+  static cutspot::counting_sink counting;
   static cutspot::fd_sink slow_pipe(nonblocking_pipe());
-  cutspot::byte_sink* const SINKS[] = {nullptr, &refusing, &dev_full, &slow_pipe};
+  cutspot::byte_sink* const SINKS[] = {nullptr, &dev_full, &counting, &slow_pipe};
   return SINKS[row % std::size(SINKS)];
 }
 
-using run = cutspot::testing::run_result;
+// A mark ('A' or 'D' at ns), or a part of a recording (a break, kind 'B', or programme,
+// 'P', from ns to end_ns), as the JSON document tells it.
+struct item {
+  char kind;
+  std::int64_t ns = 0, end_ns = 0;
+};
 
+struct run {
+  int status = -1;
+  std::string out, err;
+  std::vector<item> items;  // From the JSON document.
+  nlohmann::json json;      // The JSON document.
+};
+
+// Standard error: whole lines, each "cutspot: ..." but the hint that follows a refusal.
+// Whether it says more than warnings.
+bool check_diagnostics(std::string_view err) {
+  check(is_clean_text(err) && (err.empty() || err.ends_with('\n')), "stderr's text", err);
+  bool after_refusal = false, failed = false;
+  for (std::string_view rest = err; !rest.empty();) {
+    const std::string_view line = take_line(&rest);
+    if (line == "Try 'cutspot --help'.\n") {
+      check(after_refusal, "the hint without a refusal", err);
+      after_refusal = false;
+      continue;
+    }
+    check(line.starts_with("cutspot: ") && line.size() > 10, "a line of stderr", line);
+    after_refusal = !line.starts_with("cutspot: warning: ");
+    failed = failed || after_refusal;
+  }
+  return failed;
+}
+
+// The marks or parts of a JSON document: each time that of its ns, the parts numbered for
+// each kind from 1. Anything of another type than it should be throws, and aborts.
+void read_json(run* r) {
+  r->json = nlohmann::json::parse(r->out, nullptr, false);
+  check(!r->json.is_discarded() && r->out.find('\n') == r->out.size() - 1 &&
+            is_clean_text(r->out, false, true),
+        "JSON does not parse", r->out);
+  std::int64_t numbers[2] = {0, 0};
+  for (const nlohmann::json& j : r->json.contains("marks") ? r->json["marks"] : r->json["parts"]) {
+    const std::string kind = j.at("kind");
+    if (kind == "A" || kind == "D") {
+      r->items.push_back({kind[0], j.at("ns"), j.at("ns")});
+      check(j.at("time") == time_text(r->items.back().ns), "a JSON time", r->out);
+      continue;
+    }
+    check(kind == "advertising" || kind == "programme", "a JSON kind", kind);
+    r->items.push_back({kind == "advertising" ? 'B' : 'P', j.at("start_ns"), j.at("end_ns")});
+    const item& p = r->items.back();
+    check(j.at("start") == time_text(p.ns) && j.at("end") == time_text(p.end_ns) &&
+              j.at("number") == ++numbers[p.kind == 'B'],
+          "a JSON part's times or number", r->out);
+  }
+}
+
+// Well-formed XML, as libxml2 reads it.
+bool is_well_formed_xml(std::string_view doc) {
+  xmlDocPtr parsed = xmlReadMemory(doc.data(), static_cast<int>(doc.size()), nullptr, nullptr,
+                                   XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+  xmlFreeDoc(parsed);
+  return parsed != nullptr;
+}
+
+// A C0 control character but the line feed, or DEL, or also a line feed.
+bool has_control(std::string_view text, bool line_feeds) {
+  return std::any_of(text.begin(), text.end(), [&](char c) {
+    return (static_cast<unsigned char>(c) < 0x20 && (c != '\n' || line_feeds)) || c == 0x7F;
+  });
+}
+
+// The recording the cutting script names exists when it is a .m2ts, or on disk.
+bool recording_exists(const std::string& name) {
+  return name.ends_with(".m2ts") || cutspot::file_exists_on_disk(name);
+}
+
+// One whole run in memory, `cutspot args...`, standard output kept unless it goes `to` a
+// sink, each output checked for what it is.
 run run_with(const std::vector<std::string>& args,
              const std::function<cutspot::open_result()>& open, cutspot::byte_sink* to,
              std::size_t block_records) {
@@ -179,79 +234,112 @@ run run_with(const std::vector<std::string>& args,
     opened = true;
     return open();
   };
-  run result = fz::run_checked(args, opener, to, {block_records});
-  const int status = result.status;
-  const std::string& text = result.out;
-  if (status == cutspot::EXIT_USAGE) {
-    check(to || text == fz::USAGE_LINE, "the usage", text);
+  std::vector<const char*> argv = {"cutspot"};
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  const cutspot::run_options options{block_records, recording_exists};
+  cutspot::string_sink out, err;
+  const int status =
+      run_cutspot(static_cast<int>(argv.size()), argv.data(), opener, to ? *to : out, err, options);
+  run r{status, std::move(out.text), std::move(err.text), {}, {}};
+  check(r.status >= 0 && r.status <= 2 && (r.status != 0) == check_diagnostics(r.err),
+        "the status and stderr disagree", r.err);
+  const std::string_view text = r.out;
+  if (r.status == cutspot::EXIT_USAGE) {
+    check(to || text == "Usage: cutspot [-p<sec>] [-i<sec>] [-graph] <evt-file>\n", "the usage",
+          text);
   } else if (text.starts_with("Usage: ") || text.starts_with("cutspot ")) {
-    check(status == 0 && !opened && fz::is_clean_text(text), "help or version", text);
+    check(r.status == 0 && !opened && is_clean_text(text), "help or version", text);
   } else if (text.starts_with('F') || text.starts_with("Timestamp")) {
-    // The cut list holds the name's bytes as they are, but no control character.
-    check(text.find_first_of(fz::CONTROL_BYTES) == text.npos, "a control byte", text);
-    fz::check_cut_list(text, status);
-  } else if (status == 0 && !to) {
-    std::uint64_t records = 0;
-    if (text.starts_with('{')) fz::check_json(text, &records);
-    if (text.starts_with('<')) fz::check_svg(text);
-    if (text.starts_with(';')) fz::check_chapters(text);
-    if (text.empty() || fz::is_digits(text.substr(0, 1)) || text.starts_with('-')) {
-      fz::check_edl(text);
-    }
+    // The list holds the name's bytes as they are, but no control character.
+    check(!has_control(text, false), "a control byte", text);
+    check(text.ends_with("\nE\n") == (r.status == 0), "the E line and the status disagree", text);
+  } else if (r.status == 0 && !to) {
+    if (text.starts_with('{')) read_json(&r);
+    check(!text.starts_with('<') || (is_clean_text(text) && is_well_formed_xml(text)),
+          "the picture is not well-formed", text);
   }
-  return result;
+  return r;
 }
 
-// The documents of one detection agree on its marks; the JSON document has them all.
-void check_agreement(const run (&runs)[DOCUMENTS], std::uint64_t records) {
-  const std::vector<fz::seen_mark> listed = fz::check_cut_list(runs[CUT_LIST].out, 0);
-  std::uint64_t json_records = 0;
-  const std::vector<fz::seen_mark> marks = fz::check_json(runs[JSON].out, &json_records);
-  check(json_records == records, "the JSON record count", runs[JSON].out);
-  check(listed.size() == marks.size(), "the cut list and the JSON document", runs[JSON].out);
-  for (std::size_t i = 0; i < marks.size(); ++i) {
-    check(listed[i].kind == marks[i].kind && listed[i].time == marks[i].time,
-          "a mark of the cut list and of the JSON document", listed[i].time);
+std::string chapter(std::int64_t start_ms, std::int64_t end_ms, std::string_view title) {
+  return "[CHAPTER]\nTIMEBASE=1/1000\nSTART=" + std::to_string(start_ms) +
+         "\nEND=" + std::to_string(end_ms) + "\ntitle=" + std::string(title) + "\n";
+}
+
+// The documents hold the JSON document's marks, or its parts: contiguous from 0, breaks
+// none shorter than the shortest break, the programme parts between them. A chapter of
+// marks begins at the first mark of each later millisecond, the last one ends at the
+// last record read.
+void check_documents(const run (&runs)[DOCUMENTS], std::uint64_t records, bool breaks) {
+  const std::vector<item>& items = runs[JSON].items;
+  const nlohmann::json& json = runs[JSON].json;
+  check(breaks || json.at("records") == records, "the JSON record count");
+  const std::int64_t shortest = breaks ? json.at("shortest_break_seconds").get<std::int64_t>() : 0;
+  // The cutting script names the recording, quoted as ffmpeg reads it, as it finds it.
+  std::size_t at = 0;
+  const std::string quoted(after(runs[FFCONCAT].out, "\nfile ", &at, "\n"));
+  check(quoted.empty() || (quoted.size() > 1 && quoted.starts_with('\'') && quoted.ends_with('\'')),
+        "the recording's name in the cutting script", runs[FFCONCAT].out);
+  std::string list = "E\n", edl, chapters = ";FFMETADATA1\n", script = "ffconcat version 1.0\n";
+  std::string title = "Start";
+  std::int64_t start_ms = 0, counts[2] = {0, 0};
+  for (const item& p : items) {
+    const bool mark = p.kind == 'A' || p.kind == 'D', ad = p.kind == 'B';
+    if (p.kind != 'P') {
+      list.insert(list.size() - 2,
+                  p.kind + time_text(p.ns) + (mark ? "\n" : " " + time_text(p.end_ns) + "\n"));
+      edl += seconds_text(p.ns) + "\t" + seconds_text(p.end_ns) + (mark ? "\t2\n" : "\t3\n");
+    }
+    if (!breaks && mark && p.ns / 1000000 > start_ms) {
+      chapters += chapter(start_ms, p.ns / 1000000, title);
+      start_ms = p.ns / 1000000;
+      title = p.kind + (" " + time_text(p.ns));
+    } else if (!breaks && mark && title == "Start") {
+      title = p.kind + (" " + time_text(p.ns));
+    }
+    if (!breaks) continue;
+    check(!mark && p.ns == (&p == &items[0] ? 0 : (&p)[-1].end_ns) &&
+              (ad ? p.end_ns >= p.ns : p.end_ns > p.ns) &&
+              (!ad || p.end_ns - p.ns >= shortest * 1000000000),
+          "the JSON document's parts", runs[JSON].out);
+    const std::string number = std::to_string(++counts[ad]);
+    chapters +=
+        chapter(p.ns / 1000000, p.end_ns / 1000000, (ad ? "Advertising " : "Programme ") + number);
+    if (ad) continue;
+    script += "file " + quoted + "\n";
+    if (p.ns > 0) script += "inpoint " + seconds_text(p.ns) + "\n";
+    if (&p != &items.back()) script += "outpoint " + seconds_text(p.end_ns) + "\n";
   }
-
-  const std::string& graph = runs[GRAPH].out;
-  check(graph.ends_with("\n" + runs[CUT_LIST].out), "the cut list after the graph", graph);
-  std::uint64_t record_lines = 0;
-  std::string_view lines(graph.data(), graph.size() - runs[CUT_LIST].out.size() - 1);
-  check(fz::take_line(&lines) == "Timestamp : T Video Lvl | Audio Lvl\n", "the graph's header");
-  while (!lines.empty()) record_lines += fz::take_line(&lines) != "----------:\n";
-  check(record_lines == records, "a graph line for each record", graph);
-
-  const std::vector<std::string> edl = fz::check_edl(runs[EDL].out);
-  check(edl.size() == marks.size(), "a scene marker for each mark", runs[EDL].out);
-  for (std::size_t i = 0; i < edl.size(); ++i) {
-    check(edl[i] == fz::seconds_text(marks[i].ns), "a scene marker's time", runs[EDL].out);
+  const std::string& doc = runs[CHAPTERS].out;
+  if (!breaks && !items.empty()) {
+    at = doc.rfind("\nEND=");
+    const std::string_view end = after(doc, "\nEND=", &at, "\n");
+    check(is_integer(end) && std::stoll(std::string(end)) >= start_ms, "the last END", doc);
+    chapters += chapter(start_ms, std::stoll(std::string(end)), title);
   }
+  std::string_view body = runs[LIST].out;
+  check(take_line(&body).starts_with('F') && body == list, "the list", runs[LIST].out);
+  check(runs[EDL].out == edl, "the edit decision list", runs[EDL].out);
+  check(doc == chapters, "the chapters", doc);
+  check(!breaks || (runs[FFCONCAT].out == script && json.at("breaks") == counts[1] &&
+                    json.at("programme_parts") == counts[0]),
+        "the cutting script or the counts of parts", runs[FFCONCAT].out);
 
-  // A chapter begins at the first mark of each later millisecond.
-  const std::vector<fz::chapter> chapters = fz::check_chapters(runs[CHAPTERS].out);
-  check(chapters.empty() == marks.empty(), "chapters without marks", runs[CHAPTERS].out);
-  std::size_t next = 0;
-  for (const fz::chapter& c : chapters) {
-    if (c.title == "Start") continue;
-    while (next < marks.size() && marks[next].kind + (" " + marks[next].time) != c.title) ++next;
-    check(next < marks.size() && marks[next].ns / 1000000 == c.start_ms,
-          "a chapter of no mark, or out of order", c.title);
-    ++next;
-  }
-
-  // The picture's groups take the marks in order.
+  // The picture's groups of marks take the marks in order.
   std::size_t taken = 0;
-  for (const fz::mark_group& g : fz::check_svg(runs[SVG].out)) {
-    check(g.count <= marks.size() - taken && g.ns == marks[taken].ns &&
-              g.last_ns == marks[taken + g.count - 1].ns,
-          "a mark group of the picture", runs[SVG].out);
-    bool any_d = false;
-    for (std::size_t i = taken; i < taken + g.count; ++i) any_d = any_d || marks[i].kind == 'D';
-    check(g.kind == (any_d ? 'D' : 'A'), "a mark group's kind", runs[SVG].out);
-    taken += g.count;
+  const std::string& svg = runs[SVG].out;
+  for (at = breaks ? svg.npos : svg.find("<g class=\"mark "); at != svg.npos;
+       at = svg.find("<g class=\"mark ", at + 1)) {
+    const std::string_view tag = std::string_view(svg).substr(at, svg.find('>', at) - at);
+    std::size_t from = 0;
+    const std::string_view ns = after(tag, " data-ns=\"", &from, "\"");
+    const std::string_view count = after(tag, " data-count=\"", &from, "\"");
+    check(taken < items.size() && ns == std::to_string(items[taken].ns) &&
+              (count.empty() || is_integer(count)),
+          "a mark group of the picture", tag);
+    taken += count.empty() ? 1 : std::stoull(std::string(count));
   }
-  check(taken == marks.size(), "the picture's marks", runs[SVG].out);
+  check(breaks || taken == items.size(), "the picture's marks", svg);
 }
 
 // One input. A function of this file's own, not the entry point itself, so that its
@@ -260,18 +348,19 @@ int test_one_input(const std::uint8_t* data, std::size_t size) {
   const std::string_view file(reinterpret_cast<const char*>(data), size);
   const auto header = [&](std::size_t i) { return i < size ? data[i] : 0u; };
   const std::size_t block_records = header(0) == 255 ? 8192 : 1 + header(0);
-  const std::size_t source = header(3) % std::size(SOURCES);
-  cutspot::byte_sink* const to = sink(header(4));
+  const std::size_t source = header(4) % std::size(SOURCES);
+  cutspot::byte_sink* const to = sink(header(5));
   const std::uint64_t records = size < 8 ? 0 : (size - 8) / 24;
 
   std::vector<std::string> args;
-  const unsigned words = header(1) | header(2) << 8;
+  const unsigned words = header(1) | header(2) << 8 | header(3) << 16;
   for (std::size_t k = 0; k < std::size(OPTION_WORDS); ++k) {
     if ((words >> k & 1) != 0) args.emplace_back(OPTION_WORDS[k]);
   }
+  const bool breaks = (words & 1) != 0;
   const std::size_t leftover = size < 8 ? 0 : (size - 8) % 24;
-  const std::size_t reach = std::min<std::size_t>(header(6) | header(7) << 8, records * 24);
-  std::string_view tail = file.substr(size - leftover - reach);
+  std::string_view tail =
+      file.substr(size - leftover - std::min<std::uint64_t>(header(7), records) * 24);
   const bool verbatim = tail.find('\0') != tail.npos;
   for (std::size_t end = tail.find('\0'); verbatim && !tail.empty(); end = tail.find('\0')) {
     if (end != 0) args.emplace_back(tail.substr(0, end));
@@ -279,45 +368,44 @@ int test_one_input(const std::uint8_t* data, std::size_t size) {
   }
   std::string name(tail);
   if (name.find(".evt") == std::string::npos) name += ".evt";
-  // C0 and DEL would break the cut list's lines: a name may not hold them.
-  const bool control =
-      name.find_first_of(fz::CONTROL_BYTES) != name.npos || name.find('\n') != name.npos;
   auto open = [&] { return SOURCES[source](file); };
 
   if (verbatim || source > 1 || to) {
-    // One run, of the document that byte 5 picks.
-    if (!verbatim && !DOCUMENT_OPTION[header(5) % DOCUMENTS].empty()) {
-      args.emplace_back(DOCUMENT_OPTION[header(5) % DOCUMENTS]);
+    // One run, of the document that byte 6 picks.
+    if (!verbatim && header(6) % DOCUMENTS != LIST) {
+      args.emplace_back(DOCUMENT_OPTION[header(6) % DOCUMENTS]);
     }
     if (!verbatim) args.push_back(name);
     run_with(args, open, to, block_records);
     return 0;
   }
   run runs[DOCUMENTS];
-  for (int k = 0; k < DOCUMENTS; ++k) {
+  for (int k = 0; k < (breaks ? DOCUMENTS : FFCONCAT); ++k) {
     std::vector<std::string> command = args;
-    if (!DOCUMENT_OPTION[k].empty()) command.emplace_back(DOCUMENT_OPTION[k]);
+    if (k != LIST) command.emplace_back(DOCUMENT_OPTION[k]);
     command.push_back(name);
     runs[k] = run_with(command, open, nullptr, block_records);
     check(runs[k].status == runs[0].status, "the documents' runs end differently", runs[k].err);
-    // The cut list holds the name's bytes as they are; the documents, only clean text.
-    check(k <= GRAPH || fz::is_clean_text(runs[k].out, k == EDL, k == JSON),
+    // The list and the cutting script hold the name's bytes as they are; the other
+    // documents, only clean text.
+    check(k <= GRAPH || k == FFCONCAT ? !has_control(runs[k].out, false)
+                                      : is_clean_text(runs[k].out, k == EDL, k == JSON),
           "a control character or ill-formed UTF-8", runs[k].out);
   }
-  if (runs[0].status == cutspot::EXIT_USAGE) {
-    // Refused for the name alone exactly when it holds a control character.
-    args.emplace_back("x.evt");
-    const bool options_refused =
-        run_with(args, open, nullptr, block_records).status == cutspot::EXIT_USAGE;
-    check(options_refused || control, "a name refused for nothing", name);
-    return 0;
-  }
-  check(!control, "a name with a control character accepted", name);
+  // A name with a control character could pose as marks in the list.
+  check(runs[0].status == cutspot::EXIT_USAGE || !has_control(name, true),
+        "a name with a control character accepted", name);
+  if (runs[0].status == cutspot::EXIT_USAGE) return 0;
   check(runs[0].status == 0, "a run in memory failed", runs[0].err);
-  for (std::string_view line = runs[0].err; !line.empty();) {
-    check(fz::take_line(&line).starts_with("cutspot: warning: "), "a run with an error");
-  }
-  check_agreement(runs, records);
+  // The graph: a line for each record, then the very list.
+  const std::string& graph = runs[GRAPH].out;
+  check(graph.ends_with("\n" + runs[LIST].out), "the list after the graph", graph);
+  std::string_view lines(graph.data(), graph.size() - runs[LIST].out.size() - 1);
+  check(take_line(&lines) == "Timestamp : T Video Lvl | Audio Lvl\n", "the graph's header");
+  std::uint64_t record_lines = 0;
+  while (!lines.empty()) record_lines += take_line(&lines) != "----------:\n";
+  check(record_lines == records, "a graph line for each record", graph);
+  check_documents(runs, records, breaks);
   return 0;
 }
 

@@ -26,6 +26,7 @@ extern "C" {
 #include <libavutil/mem.h>
 }
 
+#include "checks.h"
 #include "eventfile/event_record.h"
 #include "probe/audio_scale.h"
 #include "probe/event_writer.h"
@@ -36,12 +37,7 @@ namespace {
 
 using namespace cutspot;
 using namespace cutspot::probe;
-// Stops the run so that libFuzzer keeps the input that broke a promise.
-void check(bool ok, const char* what, const std::string& detail = {}) {
-  if (ok) return;
-  std::fprintf(stderr, "check failed: %s %s\n", what, detail.c_str());
-  std::abort();
-}
+using fuzzing::check;
 
 std::string scratch;  // A directory of this process's own.
 
