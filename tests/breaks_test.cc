@@ -197,20 +197,6 @@ TEST(Breaks, Documents) {
       {{"-ffconcat"},
        "ffconcat version 1.0\nfile 'show.ts'\noutpoint 100.310\nfile 'show.ts'\ninpoint "
        "166.410\n"},
-      {{"-breaks", "-json"},
-       "{\"file\": \"rec/show.mpg\", \"event_file\": \"rec/show.evt\", "
-       "\"shortest_break_seconds\": 30, \"spot_grid_seconds\": 5, \"usual_audio_level\": 6400, "
-       "\"pause_audio_level\": 4400, \"parts\": [{\"kind\": \"programme\", \"number\": 1, "
-       "\"start_ns\": 0, \"end_ns\": 100310000000, \"start\": \"000:00.000\", \"end\": "
-       "\"001:40.310\"}, {\"kind\": \"advertising\", \"number\": 1, \"start_ns\": 100310000000, "
-       "\"end_ns\": 166410000000, \"start\": \"001:40.310\", \"end\": \"002:46.410\", "
-       "\"from_recording_start\": false, \"to_recording_end\": false, \"spots\": 3, "
-       "\"separator_count\": 4, \"separators_ns\": [100310000000, 130710000000, "
-       "150910000000, 166410000000], \"evidence\": {\"worst_grid_fit_ms\": 20, "
-       "\"audio_mean\": 8000, \"video_mean\": 150, \"pause_permille\": 0}}, {\"kind\": "
-       "\"programme\", \"number\": 2, \"start_ns\": 166410000000, \"end_ns\": 226780000000, "
-       "\"start\": \"002:46.410\", \"end\": \"003:46.780\"}], \"programme_parts\": 2, "
-       "\"breaks\": 1}\n"},
   };
   for (const row& r : rows) {
     std::vector<std::string> args = r.options;

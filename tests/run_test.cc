@@ -51,6 +51,15 @@ run_case refused(std::vector<std::string> args, const std::string& reason) {
   return {std::move(args), 2, USAGE_TEXT, "cutspot: " + reason + "\n" + TRY};
 }
 
+std::string control(const std::string& quoted) {
+  return quoted + ": a file name with a control character would corrupt the cut list";
+}
+
+run_case missing(const std::string& name, const std::string& quoted) {
+  return {
+      {name}, 2, USAGE_TEXT, "cutspot: cannot open " + quoted + ": No such file or directory\n"};
+}
+
 std::string ignoring(const std::string& arg) {
   return "cutspot: warning: ignoring " + arg +
          " after the event file name (options go before it)\n";
@@ -77,11 +86,20 @@ TEST(Run, RefusalsSayWhy) {
           refused({"-graph"}, "no event file named: '-graph' is an option"),
           refused({"-json"}, "no event file named: '-json' is an option"),
           // A carriage return would forge lines of the cut list.
-          refused({"a\rD001:41.000\r.evt"},
-                  "'a\\x0dD001:41.000\\x0d.evt': a file name with a control character would "
-                  "corrupt the cut list"),
+          refused({"a\rD001:41.000\r.evt"}, control("'a\\x0dD001:41.000\\x0d.evt'")),
           refused({"-graph", "-json", "show.evt"}, "-graph cannot be combined with -json"),
           refused({"-svg", "show.evt", "-graph"}, "-graph cannot be combined with -svg"),
+          // The edges of the control characters: C0 and DEL are refused, C1 only quoted, and
+          // an overlong form of U+0000 quoted byte by byte.
+          refused({"a\x1f.evt"}, control("'a\\x1f.evt'")),
+          missing("a .evt", "'a .evt'"),
+          missing("a~.evt", "'a~.evt'"),
+          refused({"a\x7f.evt"}, control("'a\\x7f.evt'")),
+          missing("n\xc2\x9f.evt", "'n\\xc2\\x9f.evt'"),
+          missing("n\xc2\xa0.evt", "'n\xc2\xa0.evt'"),
+          missing("o\xe0\x80\x80.evt", "'o\\xe0\\x80\\x80.evt'"),
+          missing("o\xe0\x9f\xbf.evt", "'o\\xe0\\x9f\\xbf.evt'"),
+          missing("o\xe0\xa0\x80.evt", "'o\xe0\xa0\x80.evt'"),
           {{"gone.evt"},
            2,
            USAGE_TEXT,
@@ -102,6 +120,8 @@ TEST(Run, WholeRuns) {
       {"dir.evt/show.evt", two_breaks()},
       {"show.evt.bak", two_breaks()},
       {"-graph.evt", two_breaks()},
+      // Marks at 70 s, 100 s and 160 s.
+      {"m.evt", marked(SEC, 170 * SEC, {70 * SEC, 100 * SEC, 160 * SEC})},
       {"it's.evt", ""},
       {"types.evt", unknown(7)},
       {"mostly.evt", unknown(6)},
@@ -118,6 +138,11 @@ TEST(Run, WholeRuns) {
           {{"-p0", "show.evt"}, 0, CUT, ""},  // 210, not 0.
           {{"-i30", "show.evt"}, 0, "Fshow.mpg\nD001:41.000\nE\n", ""},
           {{"-i30", "-i0", "show.evt"}, 0, CUT, ""},  // The last one counts.
+          // An ignore span up to the period is kept: the second mark is dropped, and the
+          // third is a period after it. Beyond the period, nothing is ignored.
+          {{"-p50", "-i49", "m.evt"}, 0, "Fm.mpg\nD001:10.000\nD002:40.000\nE\n", ""},
+          {{"-p50", "-i50", "m.evt"}, 0, "Fm.mpg\nD001:10.000\nD002:40.000\nE\n", ""},
+          {{"-p50", "-i51", "m.evt"}, 0, "Fm.mpg\nD001:10.000\nA001:40.000\nD002:40.000\nE\n", ""},
           {{"show.evt", "-edl", "x"}, 0, CUT, ignoring("'-edl'") + ignoring("'x'")},
           {{"-p29", "--", "show.evt"}, 0, CUT_29, ""},
           {{"--", "-graph.evt"}, 0, "F-graph.mpg\nD001:41.000\nA002:10.520\nE\n", ""},
@@ -221,37 +246,6 @@ TEST(Run, JsonWithoutAudio) {
             "\"ignore_seconds\": 0, \"records\": 0, \"marks\": []}\n");
   EXPECT_NE(json("video.evt").find("\"silence_threshold\": null, "), std::string::npos);
   EXPECT_NE(json("silent.evt").find("\"silence_threshold\": 0, "), std::string::npos);
-}
-
-std::string bars(char video, std::size_t audio) {
-  return std::string(video == '#' ? "#########" : "         ") + " | " + std::string(audio, '=') +
-         std::string(49 - audio, ' ') + "\n";
-}
-
-TEST(Run, GraphSeparators) {
-  const std::string header = "Timestamp : T Video Lvl | Audio Lvl\n";
-  const std::string sep = "----------:\n";
-  // Level mode (scale 2, threshold 2800): a quiet span closes only when loud audio comes
-  // more than a second after it began.
-  const std::string level =
-      event_file({audio(5 * SEC, 5000), audio(10 * SEC, 1000), audio(10500 * MS, 5000),
-                  audio(11 * SEC, 5000), audio(11 * SEC + 1, 5000)});
-  // Gap mode (scale 1): a pause resets the levels before the next record, whatever its type.
-  const std::string gap = event_file({audio(100 * MS, 20000), video(120 * MS, 0), other(5 * SEC, 3),
-                                      audio(5 * SEC + 10 * MS, 0), audio(6 * SEC + 10 * MS, 0),
-                                      audio(7 * SEC + 10 * MS + 1, 0)});
-  const run_result l = run_in_memory({"-graph", "l.evt"}, {{"l.evt", level}});
-  EXPECT_EQ(l.out, header + "000:05.000: A " + bars('#', 49) + sep + "000:10.000: A " +
-                       bars('#', 10) + "000:10.500: A " + bars('#', 49) + "000:11.000: A " +
-                       bars('#', 49) + sep + "000:11.000: A " + bars('#', 49) + "\nFl.mpg\nE\n");
-  const run_result g = run_in_memory({"g.evt", "-graph"}, {{"g.evt", gap}});
-  EXPECT_EQ(g.out, header + "000:00.100: A " + bars('#', 49) + "000:00.120: V " + bars(' ', 49) +
-                       sep + "000:05.000: V " + bars('#', 49) + "000:05.010: A " + bars('#', 0) +
-                       "000:06.010: A " + bars('#', 0) + sep + "000:07.010: A " + bars('#', 0) +
-                       "\nFg.mpg\nE\n");
-  EXPECT_EQ(g.status, 0);
-  EXPECT_EQ(g.err, "");
-  EXPECT_EQ(run_in_memory({"-graph", "e.evt"}, {{"e.evt", ""}}).out, header + "\nFe.mpg\nE\n");
 }
 
 TEST(Run, FailedPassesPrintNoEndLine) {
