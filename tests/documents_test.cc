@@ -117,6 +117,9 @@ std::string up_to(std::int64_t last) {
 TEST(Documents, CornersOfEachDocument) {
   const std::int64_t bins_edge = std::int64_t{4096} << 20;
   const std::string one_mark = marked(SEC, 75 * SEC, {70 * SEC});
+  const std::string one_block =
+      broadcast(join({programme(100), block({30, 20, 15}), programme(60)}));
+  const std::string empty_warning = "cutspot: warning: 'rec/show.evt' holds no whole record\n";
   const struct {
     const char* golden;
     std::string file;
@@ -158,17 +161,20 @@ TEST(Documents, CornersOfEachDocument) {
                    audio(5 * SEC + 10 * MS, 0), audio(6 * SEC + 10 * MS, 0),
                    audio(7 * SEC + 10 * MS + 1, 0)}),
        {"-graph"}},
-      {"empty.graph",
-       "",
-       {"-graph"},
-       "rec/show.evt",
-       "cutspot: warning: 'rec/show.evt' holds no whole record\n"},
+      {"empty.graph", "", {"-graph"}, "rec/show.evt", empty_warning},
       // A name with U+00A0, kept, and an overlong form, each byte of it replaced.
       {"odd-name.json", marked(SEC, 80 * SEC, {70 * SEC}), {"-json"}, "n\xc2\xa0\xe0\x80\x80.evt"},
       {"odd-name.svg", marked(SEC, 80 * SEC, {70 * SEC}), {"-svg"}, "n\xc2\xa0\xe0\x80\x80.evt"},
-      {"breaks.json",
-       broadcast(join({programme(100), block({30, 20, 15}), programme(60)})),
-       {"-breaks", "-json"}},
+      // Without a single audio record there is no silence threshold to tell; audio that
+      // is all silence still has its threshold, 0.
+      {"no-audio.json", event_file({video(SEC, 10), video(2 * SEC, 220)}), {"-json"}},
+      {"silent.json", event_file({audio(SEC, 0), video(2 * SEC, 220)}), {"-json"}},
+      {"empty.json", "", {"-json"}, "rec/show.evt", empty_warning},
+      // A block of three spots between two programme parts, in each document of breaks.
+      {"breaks.json", one_block, {"-breaks", "-json"}},
+      {"breaks.edl", one_block, {"-breaks", "-edl"}},
+      {"breaks.ffmeta", one_block, {"-breaks", "-chapters"}},
+      {"breaks.ffconcat", one_block, {"-ffconcat"}},  // A cutting script implies -breaks.
   };
   for (const auto& row : rows) {
     std::vector<std::string> args = row.options;

@@ -232,22 +232,6 @@ TEST(Run, UsageLineBeforeTheReason) {
             USAGE_TEXT + "cutspot: cannot open 'gone.evt': No such file or directory\n");
 }
 
-// Without a single audio record there is no silence threshold to tell; audio that is all
-// silence still has its threshold, 0.
-TEST(Run, JsonWithoutAudio) {
-  const std::map<std::string, std::string> files = {
-      {"empty.evt", ""},
-      {"video.evt", event_file({video(SEC, 10), video(2 * SEC, 220)})},
-      {"silent.evt", event_file({audio(SEC, 0), video(2 * SEC, 220)})}};
-  auto json = [&](const char* name) { return run_in_memory({"-json", name}, files).out; };
-  EXPECT_EQ(json("empty.evt"),
-            "{\"file\": \"empty.mpg\", \"event_file\": \"empty.evt\", \"mode\": \"gap\", "
-            "\"audio_scale\": 1, \"silence_threshold\": null, \"period_seconds\": 300, "
-            "\"ignore_seconds\": 0, \"records\": 0, \"marks\": []}\n");
-  EXPECT_NE(json("video.evt").find("\"silence_threshold\": null, "), std::string::npos);
-  EXPECT_NE(json("silent.evt").find("\"silence_threshold\": 0, "), std::string::npos);
-}
-
 TEST(Run, FailedPassesPrintNoEndLine) {
   const std::string bytes = two_breaks();
   const struct {
