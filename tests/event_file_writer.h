@@ -55,6 +55,27 @@ inline std::string event_file(const std::vector<event_record>& records, std::siz
   return out;
 }
 
+// Loud programme, a record of each kind every `every` from 1 s to `last`, and a dark,
+// quiet moment at each of `marks` (in order): quiet sound 10 ms before, a dark picture at
+// the time itself, loud sound 1.05 s after. Each gives a mark at exactly its time.
+inline std::string marked(std::int64_t every, std::int64_t last,
+                          const std::vector<std::int64_t>& marks) {
+  std::vector<event_record> r;
+  std::size_t next = 0;
+  for (std::int64_t t = SEC; t <= last;) {
+    if (next < marks.size() && marks[next] - 10 * MS <= t) {
+      const std::int64_t m = marks[next++];
+      r.insert(r.end(), {audio(m - 10 * MS, 10), video(m, 5), audio(m + 1050 * MS, 5000)});
+      t = m + 1100 * MS;
+      continue;
+    }
+    r.insert(r.end(), {audio(t, 5000), video(t + 20 * MS, 180)});
+    t += every;
+  }
+  r.push_back(audio(last, 5000));
+  return event_file(r);
+}
+
 }  // namespace cutspot::testing
 
 #endif  // CUTSPOT_TESTS_EVENT_FILE_WRITER_H_

@@ -14,14 +14,6 @@ struct process_result {
   std::string err;
 };
 
-// One row of a table of whole runs: the arguments and what the run must give.
-struct run_case {
-  std::vector<std::string> args;
-  int status;
-  std::string out;
-  std::string err;
-};
-
 // Where the child's standard output goes, and where it runs.
 struct stdout_target {
   // capture: into a file, read afterwards; file: the path, e.g. "/dev/full"; closed: no

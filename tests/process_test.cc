@@ -17,6 +17,7 @@
 #include "event_file_writer.h"
 #include "in_memory_run.h"
 #include "process.h"
+#include "run_rows.h"
 
 namespace cutspot {
 namespace {
@@ -101,33 +102,36 @@ TEST(Process, OutputThatCannotBeWritten) {
   EXPECT_EQ(c.err, "cutspot: error writing standard output: Bad file descriptor\n");
 }
 
-TEST(Process, WhatTheFileSystemRefuses) {
+// What the file system holds under a name relative to the working directory.
+TEST(Process, WhatTheFileSystemGives) {
   temp_dir dir;
+  dir.write("season 2.evt/ep 1.evt", recording(60));
   std::filesystem::create_directories(dir.path() + "/folder.evt");
   ASSERT_EQ(mkfifo((dir.path() + "/fifo.evt").c_str(), 0600), 0);
   std::filesystem::create_symlink(dir.path() + "/gone", dir.path() + "/dangling.evt");
   // Reports size 0, and is then read as empty instead of for ever.
   std::filesystem::create_symlink("/proc/self/pagemap", dir.path() + "/pagemap.evt");
   const std::string usage = "Usage: cutspot [-p<sec>] [-i<sec>] [-graph] <evt-file>\n";
-  const struct {
-    const char* name;
-    int status;
-    std::string out;
-    std::string err;
-  } rows[] = {
-      {"folder.evt", 1, "", "cannot read 'folder.evt': is a directory"},
-      {"fifo.evt", 1, "", "cannot read 'fifo.evt': not a regular file"},
-      {"dangling.evt", 2, usage, "cannot open 'dangling.evt': No such file or directory"},
-      {"absent.evt", 2, usage, "cannot open 'absent.evt': No such file or directory"},
-      {"pagemap.evt", 0, "Fpagemap.mpg\nE\n", "warning: 'pagemap.evt' holds no whole record"},
+  const run_case rows[] = {
+      {{"season 2.evt/ep 1.evt"}, 0, "Fseason 2.evt/ep 1.mpg\nA000:40.510\nE\n", ""},
+      {{"folder.evt"}, 1, "", "cutspot: cannot read 'folder.evt': is a directory\n"},
+      {{"fifo.evt"}, 1, "", "cutspot: cannot read 'fifo.evt': not a regular file\n"},
+      {{"dangling.evt"},
+       2,
+       usage,
+       "cutspot: cannot open 'dangling.evt': No such file or directory\n"},
+      {{"pagemap.evt"},
+       0,
+       "Fpagemap.mpg\nE\n",
+       "cutspot: warning: 'pagemap.evt' holds no whole record\n"},
   };
   stdout_target here;
   here.working_directory = dir.path();
-  for (const auto& row : rows) {
-    const process_result r = run_cutspot({row.name}, here);
-    EXPECT_EQ(r.status, row.status) << row.name;
-    EXPECT_EQ(r.out, row.out) << row.name;
-    EXPECT_EQ(r.err, "cutspot: " + row.err + "\n") << row.name;
+  for (const run_case& row : rows) {
+    const process_result r = run_cutspot(row.args, here);
+    EXPECT_EQ(r.status, row.status) << row.args[0];
+    EXPECT_EQ(r.out, row.out) << row.args[0];
+    EXPECT_EQ(r.err, row.err) << row.args[0];
   }
 }
 
@@ -153,34 +157,11 @@ TEST(Process, ARealReadError) {
   GTEST_SKIP() << "no kernel attribute here fails its reads";
 }
 
-TEST(Process, NamesAsGiven) {
-  temp_dir dir;
-  const std::string bytes = recording(60);
-  dir.write("season 2.evt/ep 1.evt", bytes);
-  stdout_target here;
-  here.working_directory = dir.path();
-  const process_result r = run_cutspot({"season 2.evt/ep 1.evt"}, here);
-  EXPECT_EQ(r.status, 0);
-  EXPECT_TRUE(r.out.starts_with("Fseason 2.evt/ep 1.mpg\n")) << r.out;
-  // A carriage return would split the list for readers of universal newlines.
-  const process_result cr = run_cutspot({"a\rD001:41.000\rA002:00.000\r.evt"}, here);
-  EXPECT_EQ(cr.status, 2);
-  EXPECT_EQ(cr.err,
-            "cutspot: 'a\\x0dD001:41.000\\x0dA002:00.000\\x0d.evt': a file name with a control "
-            "character would corrupt the cut list\n"
-            "Try 'cutspot --help'.\n");
-}
-
 // The generator of test files answers --help like the programs do.
 TEST(Process, EvtgenHelp) {
   const std::string usage =
       "usage: evtgen [--seconds N] [--bytes N] [--seed N] [--loudest N] [--break-every N]\n";
-  const struct {
-    std::vector<std::string> args;
-    int status;
-    std::string out;
-    std::string err;
-  } rows[] = {
+  const run_case rows[] = {
       {{"--help"}, 0, usage, ""},
       {{"-h"}, 0, usage, ""},
       {{"--seconds", "1", "--help"}, 0, usage, ""},
