@@ -26,7 +26,7 @@ extern "C" {
 #include <libavutil/mem.h>
 }
 
-#include "eventfile/event_record.h"
+#include "common/event_record.h"
 #include "probe/audio_scale.h"
 #include "probe/event_writer.h"
 #include "probe/output_file.h"

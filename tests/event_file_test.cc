@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "analysis/audio_range.h"
+#include "common/big_endian.h"
 #include "event_file_writer.h"
-#include "eventfile/big_endian.h"
 #include "eventfile/level_tracker.h"
 #include "eventfile/record_reader.h"
 #include "in_memory_run.h"

@@ -14,12 +14,12 @@
 #include <cstdint>
 
 #include "analysis/audio_range.h"
-#include "eventfile/event_record.h"
+#include "common/event_record.h"
+#include "common/time_units.h"
 #include "eventfile/level_tracker.h"
 #include "eventfile/pass_status.h"
 #include "eventfile/record_reader.h"
 #include "eventfile/time_diff.h"
-#include "eventfile/time_units.h"
 
 namespace cutspot {
 

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "eventfile/event_record.h"
+#include "common/event_record.h"
 #include "eventfile/time_diff.h"
 
 namespace cutspot {

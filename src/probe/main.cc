@@ -1,5 +1,4 @@
 // cutspot-probe: decodes a TV recording and writes the event file cutspot reads.
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +11,8 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include "common/standard_streams.h"
+#include "common/write_all.h"
 #include "probe/event_writer.h"
 #include "probe/options.h"
 #include "probe/output_file.h"
@@ -20,6 +21,7 @@ extern "C" {
 
 namespace {
 
+using namespace cutspot;
 using namespace cutspot::probe;
 
 constexpr const char* HELP =
@@ -49,9 +51,7 @@ void on_signal(int sig) {
 }
 
 void say(const std::string& text) {
-  std::string reason;
-  write_all(STDERR_FILENO, reinterpret_cast<const unsigned char*>(text.data()), text.size(),
-            &reason);
+  cutspot::write_all(STDERR_FILENO, text.data(), text.size(), ::write);
 }
 
 // Every signal whose default would end the program without a word: the temporary file
@@ -206,22 +206,18 @@ int run(const probe_options& opts) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // A closed standard stream would hand its number to the event file.
-  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
-    if (fcntl(fd, F_GETFD) < 0 && open("/dev/null", O_RDONLY) < 0) return EXIT_FAILED;
-  }
+  if (!fill_closed_standard_streams()) return EXIT_FAILED;
   probe_options opts = parse_probe_options(argc, argv);
   switch (opts.action) {
     case probe_action::help:
-      return write_all(STDOUT_FILENO, reinterpret_cast<const unsigned char*>(HELP),
-                       std::char_traits<char>::length(HELP), &opts.refusal)
+      return cutspot::write_all(STDOUT_FILENO, HELP, std::char_traits<char>::length(HELP),
+                                ::write) == 0
                  ? EXIT_OK
                  : EXIT_FAILED;
     case probe_action::version: {
       std::string text = "cutspot-probe " CUTSPOT_PROBE_VERSION
                          "\nLicence: MIT; free software, without warranty.\n";
-      return write_all(STDOUT_FILENO, reinterpret_cast<const unsigned char*>(text.data()),
-                       text.size(), &opts.refusal)
+      return cutspot::write_all(STDOUT_FILENO, text.data(), text.size(), ::write) == 0
                  ? EXIT_OK
                  : EXIT_FAILED;
     }

@@ -63,7 +63,7 @@ bool open_output(const std::string& target, bool replace, mode_t umask_bits, out
 // at now. Returns how many.
 int remove_stale_temporaries(const std::string& dir, std::time_t now);
 
-// Writes all bytes, retrying after interruptions and short writes.
+// Writes all bytes with output_sys.write; the reason names the event file.
 bool write_all(int fd, const unsigned char* data, std::size_t size, std::string* reason);
 
 // Syncs, closes and moves the temporary file to the target; without replace, an event

@@ -14,6 +14,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include "common/time_units.h"
 #include "probe/audio_scale.h"
 #include "probe/audio_windows.h"
 #include "probe/coverage.h"
@@ -26,9 +27,9 @@ extern "C" {
 namespace cutspot::probe {
 namespace {
 
-constexpr AVRational NS = {1, 1'000'000'000};
+constexpr AVRational NS = {1, NS_PER_SECOND};
 constexpr std::int64_t DEFAULT_PICTURE_NS = 40'000'000;
-constexpr std::int64_t LONGEST_PICTURE_NS = 1'000'000'000;
+constexpr std::int64_t LONGEST_PICTURE_NS = NS_PER_SECOND;
 // Shorter than this against the container's own length counts as truncated.
 constexpr std::int64_t TRUNCATION_SLACK_US = 2'000'000;
 
@@ -140,7 +141,7 @@ bool take_sound(run_state& s, const AVFrame* f) {
   if (f->best_effort_timestamp != AV_NOPTS_VALUE) {
     const AVStream* st = s.media.format->streams[s.media.audio_index];
     std::int64_t duration =
-        f->sample_rate > 0 ? av_rescale(f->nb_samples, 1'000'000'000, f->sample_rate) : 0;
+        f->sample_rate > 0 ? av_rescale(f->nb_samples, NS_PER_SECOND, f->sample_rate) : 0;
     block.time_ns = clock_map(s.clock, s.audio_clock,
                               av_rescale_q(f->best_effort_timestamp, st->time_base, NS), duration);
   }
@@ -197,7 +198,7 @@ void note_progress(run_state& s, const AVPacket* pkt) {
   if (!s.hooks->progress) return;
   const AVFormatContext* f = s.media.format;
   double total = f->duration > 0 ? static_cast<double>(f->duration) / AV_TIME_BASE : 0;
-  double done = static_cast<double>(std::max<std::int64_t>(s.clock.latest_ns, 0)) / 1e9;
+  double done = static_cast<double>(std::max<std::int64_t>(s.clock.latest_ns, 0)) / NS_PER_SECOND;
   s.hooks->progress(done, total);
 }
 
@@ -246,7 +247,7 @@ bool check_complete(run_state& s) {
       f->duration > 0 && (f->duration_estimation_method == AVFMT_DURATION_FROM_STREAM ||
                           f->duration_estimation_method == AVFMT_DURATION_FROM_PTS);
   std::string fault = coverage_fault(
-      s.pictures, length_known ? av_rescale(f->duration, 1'000'000'000, AV_TIME_BASE) : 0);
+      s.pictures, length_known ? av_rescale(f->duration, NS_PER_SECOND, AV_TIME_BASE) : 0);
   if (!fault.empty()) return fail(s, fault);
   return true;
 }

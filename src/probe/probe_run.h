@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "eventfile/event_record.h"
+#include "common/event_record.h"
 #include "probe/media_input.h"
 
 namespace cutspot::probe {

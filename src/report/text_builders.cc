@@ -15,16 +15,16 @@ std::size_t write_decimal(char* out, std::uint64_t value, std::size_t min_digits
 }
 
 std::size_t write_time(char* out, std::int64_t ns) {
-  std::int64_t ms = ns / 1000000;
+  std::int64_t ms = ns / NS_PER_MS;
   std::size_t len = 0;
   if (ms < 0) out[len++] = '-';
   // |ms| is at most 2^63 / 10^6, so negating it cannot overflow.
   std::uint64_t abs_ms = static_cast<std::uint64_t>(ms < 0 ? -ms : ms);
-  len += write_decimal(out + len, abs_ms / 60000, 3);
+  len += write_decimal(out + len, abs_ms / MS_PER_MINUTE, 3);
   out[len++] = ':';
-  len += write_decimal(out + len, abs_ms / 1000 % 60, 2);
+  len += write_decimal(out + len, abs_ms / MS_PER_SECOND % 60, 2);
   out[len++] = '.';
-  len += write_decimal(out + len, abs_ms % 1000, 3);
+  len += write_decimal(out + len, abs_ms % MS_PER_SECOND, 3);
   return len;
 }
 

@@ -11,6 +11,8 @@
 #include <limits>
 #include <string_view>
 
+#include "common/time_units.h"
+
 namespace cutspot {
 
 // Room for the longest time stamp: "-153722867:16.854" is 17 characters.
@@ -61,7 +63,7 @@ class time_stamper {
   // Writes the stamp of ns into out, which has room for TIME_TEXT_MAX bytes, and returns
   // its length.
   std::size_t write(char* out, std::int64_t ns) {
-    const std::int64_t ms = ns / 1000000;
+    const std::int64_t ms = ns / NS_PER_MS;
     if (ms != ms_) advance(ms);
     // The stamp as last written afresh, a fixed size that the compiler copies in a few
     // moves; then, for a time of 0 or more, the "SS.mmm" that ends it, as of now.
@@ -78,7 +80,7 @@ class time_stamper {
 
  private:
   void advance(std::int64_t ms) {
-    if (ms_ < 0 || ms < ms_ || ms - ms_ >= 60000) return restart(ms);
+    if (ms_ < 0 || ms < ms_ || ms - ms_ >= MS_PER_MINUTE) return restart(ms);
     milliseconds_ += static_cast<std::uint32_t>(ms - ms_);
     ms_ = ms;
     if (milliseconds_ >= 1000) {  // Once a second, at the usual pace of records.
@@ -91,10 +93,10 @@ class time_stamper {
   // so the compiler may keep it in registers while the lines are written.
   void restart(std::int64_t ms) {
     ms_ = ms;
-    text_ = format_time(ms * 1000000);
+    text_ = format_time(ms * NS_PER_MS);
     if (ms >= 0) {
-      seconds_ = static_cast<std::uint32_t>(ms / 1000 % 60);
-      milliseconds_ = static_cast<std::uint32_t>(ms % 1000);
+      seconds_ = static_cast<std::uint32_t>(ms / MS_PER_SECOND % 60);
+      milliseconds_ = static_cast<std::uint32_t>(ms % MS_PER_SECOND);
     }
   }
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <type_traits>
 
-#include "eventfile/time_units.h"
+#include "common/time_units.h"
 #include "report/output_buffer.h"
 #include "report/text_builders.h"
 
@@ -55,9 +55,9 @@ inline void write_seconds(text_writer& w, std::int64_t ns) {
   if (ms < 0) w << '-';
   const std::uint64_t magnitude =
       ms < 0 ? 0 - static_cast<std::uint64_t>(ms) : static_cast<std::uint64_t>(ms);
-  w << magnitude / 1000 << '.';
+  w << magnitude / MS_PER_SECOND << '.';
   char* p = w.buffer()->reserve(3);
-  w.buffer()->commit(write_decimal(p, magnitude % 1000, 3));
+  w.buffer()->commit(write_decimal(p, magnitude % MS_PER_SECOND, 3));
 }
 
 }  // namespace cutspot

@@ -120,7 +120,7 @@ TEST(ProbeOptions, Refused) {
       {{"a.ts", "--forced"}, "unknown option '--forced'"},
       {{"a.ts", "--output"}, "option '--output' needs a file name"},
       {{"a.ts", "--outputx"}, "unknown option '--outputx'"},
-      {{"a.ts", "-x\x1b[2J"}, "unknown option '-x?[2J'"},
+      {{"a.ts", "-x\x1b[2J"}, "unknown option '-x\\x1b[2J'"},
   };
   for (const auto& c : cases) {
     probe_options o = parse(c.args);
@@ -129,9 +129,14 @@ TEST(ProbeOptions, Refused) {
   }
 }
 
+// Messages escape as cutspot's do, but without its quotes: only control characters and
+// bytes that are not UTF-8 are escaped.
 TEST(ProbeOptions, PrintableNames) {
-  EXPECT_EQ(printable("a\nb\tc\x7f\x1f d\x80\xff"), "a?b?c?? d\x80\xff");
-  EXPECT_EQ(printable(std::string("x\0y", 3)), "x?y");
+  EXPECT_EQ(printable("a\nb\tc\x7f\x1f d\x80\xff"), "a\\x0ab\\x09c\\x7f\\x1f d\\x80\\xff");
+  EXPECT_EQ(printable(std::string("x\0y", 3)), "x\\x00y");
+  EXPECT_EQ(printable("\xc2\x9b"
+                      "2J caf\xc3\xa9 'a\\b'"),
+            "\\xc2\\x9b2J caf\xc3\xa9 'a\\b'");
 }
 
 TEST(ProbeOutput, DefaultEventName) {

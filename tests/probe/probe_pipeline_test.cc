@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "eventfile/event_record.h"
+#include "common/event_record.h"
 #include "probe/coverage.h"
 #include "probe/event_writer.h"
 #include "probe/reorder_queue.h"
