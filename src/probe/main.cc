@@ -14,9 +14,9 @@ extern "C" {
 #include "common/standard_streams.h"
 #include "common/write_all.h"
 #include "probe/event_writer.h"
+#include "probe/ffmpeg/probe_run.h"
 #include "probe/options.h"
 #include "probe/output_file.h"
-#include "probe/probe_run.h"
 #include "probe/progress.h"
 
 namespace {
@@ -145,9 +145,6 @@ int run(const probe_options& opts) {
     start_events(writer, out.fd);
     return true;
   };
-  hooks.write = [&](const std::vector<cutspot::event_record>& records, std::string* why) {
-    return add_events(writer, records, why);
-  };
 
   media_request request;
   request.input = opts.input;
@@ -156,23 +153,22 @@ int run(const probe_options& opts) {
   request.full_decode = opts.full_decode;
   request.threads = opts.threads;
   request.stop = &stop_signal;
-  probe_result result = run_probe(request, hooks);
+  probe_result result = run_probe(request, hooks, writer);
   if (progress.shown) say(progress_clear());
 
   // Signals are held while the file is put in place: once it is there, the run has
-  // succeeded whatever came meanwhile, and the status says so.
+  // succeeded whatever came meanwhile, and the status says so. Any other way out leaves
+  // out to remove its temporary file.
   bool committed = false;
-  if (result.ok && !stop_signal) {
-    result.ok = flush_events(writer, &result.reason) && commit_output(&out, &result.reason);
-    committed = result.ok;
+  if (result.status == run_status::ok && !stop_signal) {
+    committed = flush_events(writer, &result.reason) && commit_output(&out, &result.reason);
+    if (!committed) result.status = run_status::failed;
   }
   if (stop_signal && !committed) {
-    abandon_output(&out);
     if (!opts.quiet) say("cutspot-probe: interrupted; no event file written\n");
     return 128 + stop_signal;
   }
-  if (!result.ok) {
-    abandon_output(&out);
+  if (result.status != run_status::ok) {
     if (output_failed && out.exists) {
       if (!opts.quiet) say("cutspot-probe: " + printable(result.reason) + "\n");
     } else if (output_failed) {

@@ -231,6 +231,10 @@ bool commit_output(output_file* out, std::string* reason) {
   return false;
 }
 
+output_file::~output_file() {
+  abandon_output(this);
+}
+
 void abandon_output(output_file* out) {
   if (out->direct) {
     close(out->fd);
