@@ -55,9 +55,10 @@ struct OutputSafety : ::testing::Test {
     std::sort(out.begin(), out.end());
     return out;
   }
-  // Opens a.evt, writes "new" and commits it.
+  // Opens a.evt, writes "new" and commits it. The umask tells a mode of 0644 less it
+  // from one that ignores it and from 0666 less it.
   bool write_new(bool replace, std::string* reason, output_file* out) {
-    if (!open_output(path("a.evt"), replace, 022, out, reason)) return false;
+    if (!open_output(path("a.evt"), replace, 040, out, reason)) return false;
     return write_all(out->fd, bytes("new"), 3, reason) && commit_output(out, reason);
   }
 };
@@ -180,7 +181,7 @@ TEST_F(OutputSafety, EveryFailedCallFailsAndLeavesNothing) {
     if (want.empty()) {
       EXPECT_EQ(content(path("a.evt")), "new") << c.what;
       struct stat st;
-      EXPECT_TRUE(stat(path("a.evt").c_str(), &st) == 0 && (st.st_mode & 0777) == 0644);
+      EXPECT_TRUE(stat(path("a.evt").c_str(), &st) == 0 && (st.st_mode & 0777) == 0604);
       unlink(path("a.evt").c_str());
     }
     EXPECT_TRUE(names().empty()) << c.what;
