@@ -28,34 +28,33 @@ probe_options parse(std::vector<const char*> args) {
 }
 
 TEST(ProbeOptions, Accepted) {
-  probe_options o = parse({"-o", "x.evt", "-a", "2", "-f", "-q", "-j", "3", "--no-audio-ok",
-                           "--full-decode", "show.ts"});
-  ASSERT_EQ(o.action, probe_action::run) << o.refusal;
-  EXPECT_EQ(o.input, "show.ts");
-  EXPECT_EQ(o.output, "x.evt");
-  EXPECT_EQ(o.audio_stream, 2);
-  EXPECT_EQ(o.threads, 3);
-  EXPECT_TRUE(o.force && o.quiet && o.no_audio_ok && o.full_decode);
-
-  o = parse({"show.ts", "--output=-", "--audio=99", "--threads=0", "--force", "--quiet"});
-  ASSERT_EQ(o.action, probe_action::run) << o.refusal;
-  EXPECT_EQ(o.output, "-");
-  EXPECT_EQ(o.audio_stream, 99);
-  EXPECT_EQ(o.threads, 0);
-  EXPECT_FALSE(o.no_audio_ok || o.full_decode);
-
-  o = parse({"-ox.evt", "-a1", "-j64", "--", "-odd name.ts"});
-  ASSERT_EQ(o.action, probe_action::run) << o.refusal;
-  EXPECT_EQ(o.output, "x.evt");
-  EXPECT_EQ(o.audio_stream, 1);
-  EXPECT_EQ(o.threads, 64);
-  EXPECT_EQ(o.input, "-odd name.ts");
-
-  o = parse({"-o", "out.evt", "-"});
-  EXPECT_EQ(o.action, probe_action::run);
-  EXPECT_EQ(o.input, "-");
-  EXPECT_EQ(parse({"show.ts", "--help", "--bogus"}).action, probe_action::help);
-  EXPECT_EQ(parse({"--version"}).action, probe_action::version);
+  struct {
+    std::vector<const char*> args;
+    const char *input, *output;
+    int audio, threads;
+    bool flags;  // --force, --quiet, --no-audio-ok and --full-decode alike.
+  } cases[] = {
+      {{"-o", "x.evt", "-a", "2", "-f", "-q", "-j", "3", "--no-audio-ok", "--full-decode", "a.ts"},
+       "a.ts",
+       "x.evt",
+       2,
+       3,
+       true},
+      {{"a.ts", "--output=-", "--audio=99", "--threads=0"}, "a.ts", "-", 99, 0, false},
+      {{"-ox.evt", "-a1", "-j64", "--", "-odd name.ts"}, "-odd name.ts", "x.evt", 1, 64, false},
+      {{"-o", "out.evt", "-"}, "-", "out.evt", 0, 0, false},
+  };
+  for (const auto& c : cases) {
+    probe_options o = parse(c.args);
+    ASSERT_EQ(o.action, probe_action::run) << o.refusal;
+    EXPECT_EQ(o.input, c.input);
+    EXPECT_EQ(o.output, c.output) << c.input;
+    EXPECT_EQ(o.audio_stream, c.audio) << c.input;
+    EXPECT_EQ(o.threads, c.threads) << c.input;
+    for (bool flag : {o.force, o.quiet, o.no_audio_ok, o.full_decode}) {
+      EXPECT_EQ(flag, c.flags) << c.input;
+    }
+  }
 }
 
 // The same convention as cutspot's: read left to right, help and version act where they

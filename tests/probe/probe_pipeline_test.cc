@@ -77,11 +77,21 @@ TEST(ProbeQueue, ReleasesInTimeOrderOnceTheHoldIsOver) {
     std::int64_t push;
     std::vector<std::int64_t> released;
   } steps[] = {
-      {50, {}},          {10, {}},     {149, {10}},  {150, {50}}, {120, {}},
-      {249, {120, 149}}, {250, {150}}, {100, {100}},  // Late, and old at once: it leaves, for the
-                                                      // sequencer to drop.
-      {349, {249}},      {300, {}},    {301, {}},    {302, {}},   {303, {250}},  // Six held: over
-                                                                                 // capacity.
+      {50, {}},
+      {10, {}},
+      {149, {10}},
+      {150, {50}},
+      {120, {}},
+      {249, {120, 149}},
+      {250, {150}},
+      {100, {100}},  // Late, and old at once: it leaves, for the
+                     // sequencer to drop.
+      {349, {249}},
+      {300, {}},
+      {301, {}},
+      {302, {}},
+      {303, {250}},  // Six held: over
+                     // capacity.
   };
   reorder_queue q;
   q.hold_ns = 100;
@@ -172,8 +182,7 @@ std::ostream& operator<<(std::ostream& o, const output& r) {
 struct piped {
   std::vector<output> records;
   std::string header;
-  long pictures = 0;
-  long windows = 0;
+  coverage covered;
   int jumps = 0;
   long late = 0;
   std::string missing;
@@ -227,8 +236,7 @@ piped run_pipeline(std::int64_t origin, const std::vector<input>& inputs, bool s
         {e.timestamp_ns, video ? 'v' : 'a', video ? e.samples[0] : static_cast<int>(e.value)});
   }
   EXPECT_EQ(writer.records, static_cast<long long>(r.records.size()));
-  r.pictures = p.picture_count;
-  r.windows = p.window_count;
+  r.covered = p.pictures;
   r.jumps = p.clock.jumps;
   r.late = p.order.late;
   return r;
@@ -316,6 +324,10 @@ TEST(ProbePipeline, FromPicturesAndSoundToRecords) {
             "the audio track held no sound that could be decoded "
             "(--no-audio-ok writes the event file anyway)");
   EXPECT_EQ(run_pipeline(0, {{'v', 0, 40 * MS, 16}}, false).missing, "");
+  coverage c = run_pipeline(0, {{'v', 0, 40 * MS, 16}, {'v', 40 * MS, 40 * MS, 16}}, false).covered;
+  EXPECT_EQ(c.pictures_ns, 80 * MS);
+  EXPECT_EQ(c.first_ns, 0);
+  EXPECT_EQ(c.end_ns, 80 * MS);
 }
 
 }  // namespace
