@@ -27,11 +27,11 @@ extern "C" {
 }
 
 #include "checks.h"
-#include "eventfile/event_record.h"
+#include "common/event_record.h"
 #include "probe/audio_scale.h"
 #include "probe/event_writer.h"
+#include "probe/ffmpeg/probe_run.h"
 #include "probe/output_file.h"
-#include "probe/probe_run.h"
 
 namespace {
 
@@ -149,12 +149,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     start_events(writer, out.fd);
     return true;
   };
-  hooks.write = [&](const std::vector<event_record>& records, std::string* why) {
-    return add_events(writer, records, why);
-  };
-  probe_result result = run_probe(request, hooks);
+  probe_result result = run_probe(request, hooks, writer);
   std::string reason;
-  bool ok = result.ok && flush_events(writer, &reason) && commit_output(&out, &reason);
+  bool ok = result.status == run_status::ok && flush_events(writer, &reason) &&
+            commit_output(&out, &reason);
   if (!ok) abandon_output(&out);
 
   std::vector<std::string> left = names_in(scratch);

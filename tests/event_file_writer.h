@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "eventfile/event_record.h"
-#include "eventfile/time_units.h"
+#include "common/event_record.h"
+#include "common/time_units.h"
 
 namespace cutspot::testing {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "eventfile/time_units.h"
+#include "common/time_units.h"
 #include "report/escape.h"
 #include "report/output_buffer.h"
 #include "report/text_builders.h"

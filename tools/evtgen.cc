@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "eventfile/time_units.h"
+#include "common/time_units.h"
 #include "synthetic_recording.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "synthetic_recording.h"
 
-#include "eventfile/event_record.h"
-#include "eventfile/time_units.h"
+#include "common/event_record.h"
+#include "common/time_units.h"
 
 namespace cutspot {
 namespace {

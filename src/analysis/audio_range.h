@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "eventfile/event_record.h"
+#include "common/event_record.h"
 #include "eventfile/pass_status.h"
 #include "eventfile/record_reader.h"
 

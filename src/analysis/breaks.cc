@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "analysis/marks.h"
-#include "eventfile/event_record.h"
+#include "common/event_record.h"
 #include "eventfile/time_diff.h"
 
 namespace cutspot {

@@ -32,9 +32,9 @@
 #include "analysis/level_tracker.h"
 #include "analysis/level_walk.h"
 #include "analysis/quiet_intervals.h"
+#include "common/time_units.h"
 #include "eventfile/pass_status.h"
 #include "eventfile/record_reader.h"
-#include "eventfile/time_units.h"
 
 namespace cutspot {
 

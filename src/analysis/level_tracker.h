@@ -7,9 +7,9 @@
 
 #include <cstdint>
 
-#include "eventfile/event_record.h"
+#include "common/event_record.h"
+#include "common/time_units.h"
 #include "eventfile/time_diff.h"
-#include "eventfile/time_units.h"
 
 namespace cutspot {
 

@@ -29,11 +29,11 @@
 
 #include "analysis/audio_range.h"
 #include "analysis/level_tracker.h"
-#include "eventfile/event_record.h"
+#include "common/event_record.h"
+#include "common/time_units.h"
 #include "eventfile/pass_status.h"
 #include "eventfile/record_reader.h"
 #include "eventfile/time_diff.h"
-#include "eventfile/time_units.h"
 
 namespace cutspot {
 

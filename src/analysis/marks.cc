@@ -1,7 +1,7 @@
 #include "analysis/marks.h"
 
+#include "common/time_units.h"
 #include "eventfile/time_diff.h"
-#include "eventfile/time_units.h"
 
 namespace cutspot {
 

@@ -16,9 +16,9 @@
 
 #include "analysis/audio_range.h"
 #include "analysis/quiet_intervals.h"
+#include "common/time_units.h"
 #include "eventfile/pass_status.h"
 #include "eventfile/record_reader.h"
-#include "eventfile/time_units.h"
 
 namespace cutspot {
 

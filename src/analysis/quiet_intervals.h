@@ -15,7 +15,7 @@
 #include "analysis/audio_range.h"
 #include "analysis/level_tracker.h"
 #include "analysis/level_walk.h"
-#include "eventfile/event_record.h"
+#include "common/event_record.h"
 #include "eventfile/pass_status.h"
 #include "eventfile/record_reader.h"
 #include "eventfile/time_diff.h"

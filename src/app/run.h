@@ -8,15 +8,11 @@
 #include <functional>
 #include <string>
 
+#include "common/exit_codes.h"
 #include "eventfile/byte_source.h"
 #include "report/output_buffer.h"
 
 namespace cutspot {
-
-// Exit statuses.
-inline constexpr int EXIT_OK = 0;
-inline constexpr int EXIT_FAILED = 1;  // The run failed after the file was opened.
-inline constexpr int EXIT_USAGE = 2;   // The usage message was printed.
 
 // Opens an event file, with the contract of open_event_file.
 using source_opener = std::function<open_result(const std::string& name)>;

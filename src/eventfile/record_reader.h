@@ -16,8 +16,8 @@
 #include <memory>
 #include <string>
 
+#include "common/event_record.h"
 #include "eventfile/byte_source.h"
-#include "eventfile/event_record.h"
 #include "eventfile/pass_status.h"
 
 namespace cutspot {

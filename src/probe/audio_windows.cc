@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "common/time_units.h"
+
 namespace cutspot::probe {
 namespace {
 
@@ -36,7 +38,7 @@ double clamp_unit(double v) {
 
 std::int64_t samples_to_ns(std::int64_t samples, int rate) {
   // Split to stay exact and far from overflow for recordings of any length.
-  return samples / rate * 1'000'000'000 + samples % rate * 1'000'000'000 / rate;
+  return samples / rate * NS_PER_SECOND + samples % rate * NS_PER_SECOND / rate;
 }
 
 void close_window(window_accumulator& acc, std::vector<audio_window>& out) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "common/time_units.h"
+
 namespace cutspot::probe {
 namespace {
 
@@ -10,7 +12,7 @@ namespace {
 constexpr std::int64_t LIMIT = std::int64_t{1} << 61;
 
 double seconds(std::int64_t ns) {
-  return static_cast<double>(ns) / 1e9;
+  return static_cast<double>(ns) / NS_PER_SECOND;
 }
 
 }  // namespace

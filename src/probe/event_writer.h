@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "eventfile/event_record.h"
+#include "common/event_record.h"
 
 namespace cutspot::probe {
 

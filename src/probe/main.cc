@@ -1,5 +1,4 @@
 // cutspot-probe: decodes a TV recording and writes the event file cutspot reads.
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,14 +11,17 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include "common/standard_streams.h"
+#include "common/write_all.h"
 #include "probe/event_writer.h"
+#include "probe/ffmpeg/probe_run.h"
 #include "probe/options.h"
 #include "probe/output_file.h"
-#include "probe/probe_run.h"
 #include "probe/progress.h"
 
 namespace {
 
+using namespace cutspot;
 using namespace cutspot::probe;
 
 constexpr const char* HELP =
@@ -49,9 +51,7 @@ void on_signal(int sig) {
 }
 
 void say(const std::string& text) {
-  std::string reason;
-  write_all(STDERR_FILENO, reinterpret_cast<const unsigned char*>(text.data()), text.size(),
-            &reason);
+  cutspot::write_all(STDERR_FILENO, text.data(), text.size(), ::write);
 }
 
 // Every signal whose default would end the program without a word: the temporary file
@@ -145,9 +145,6 @@ int run(const probe_options& opts) {
     start_events(writer, out.fd);
     return true;
   };
-  hooks.write = [&](const std::vector<cutspot::event_record>& records, std::string* why) {
-    return add_events(writer, records, why);
-  };
 
   media_request request;
   request.input = opts.input;
@@ -156,23 +153,22 @@ int run(const probe_options& opts) {
   request.full_decode = opts.full_decode;
   request.threads = opts.threads;
   request.stop = &stop_signal;
-  probe_result result = run_probe(request, hooks);
+  probe_result result = run_probe(request, hooks, writer);
   if (progress.shown) say(progress_clear());
 
   // Signals are held while the file is put in place: once it is there, the run has
-  // succeeded whatever came meanwhile, and the status says so.
+  // succeeded whatever came meanwhile, and the status says so. Any other way out leaves
+  // out to remove its temporary file.
   bool committed = false;
-  if (result.ok && !stop_signal) {
-    result.ok = flush_events(writer, &result.reason) && commit_output(&out, &result.reason);
-    committed = result.ok;
+  if (result.status == run_status::ok && !stop_signal) {
+    committed = flush_events(writer, &result.reason) && commit_output(&out, &result.reason);
+    if (!committed) result.status = run_status::failed;
   }
   if (stop_signal && !committed) {
-    abandon_output(&out);
     if (!opts.quiet) say("cutspot-probe: interrupted; no event file written\n");
     return 128 + stop_signal;
   }
-  if (!result.ok) {
-    abandon_output(&out);
+  if (result.status != run_status::ok) {
     if (output_failed && out.exists) {
       if (!opts.quiet) say("cutspot-probe: " + printable(result.reason) + "\n");
     } else if (output_failed) {
@@ -206,22 +202,18 @@ int run(const probe_options& opts) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // A closed standard stream would hand its number to the event file.
-  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
-    if (fcntl(fd, F_GETFD) < 0 && open("/dev/null", O_RDONLY) < 0) return EXIT_FAILED;
-  }
+  if (!fill_closed_standard_streams()) return EXIT_FAILED;
   probe_options opts = parse_probe_options(argc, argv);
   switch (opts.action) {
     case probe_action::help:
-      return write_all(STDOUT_FILENO, reinterpret_cast<const unsigned char*>(HELP),
-                       std::char_traits<char>::length(HELP), &opts.refusal)
+      return cutspot::write_all(STDOUT_FILENO, HELP, std::char_traits<char>::length(HELP),
+                                ::write) == 0
                  ? EXIT_OK
                  : EXIT_FAILED;
     case probe_action::version: {
       std::string text = "cutspot-probe " CUTSPOT_PROBE_VERSION
                          "\nLicence: MIT; free software, without warranty.\n";
-      return write_all(STDOUT_FILENO, reinterpret_cast<const unsigned char*>(text.data()),
-                       text.size(), &opts.refusal)
+      return cutspot::write_all(STDOUT_FILENO, text.data(), text.size(), ::write) == 0
                  ? EXIT_OK
                  : EXIT_FAILED;
     }

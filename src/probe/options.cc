@@ -52,15 +52,6 @@ bool option_value(std::string_view arg, std::string_view short_name, std::string
 
 }  // namespace
 
-std::string printable(std::string_view name) {
-  std::string out(name);
-  for (char& c : out) {
-    auto b = static_cast<unsigned char>(c);
-    if (b < 0x20 || b == 0x7f) c = '?';
-  }
-  return out;
-}
-
 probe_options parse_probe_options(int argc, const char* const* argv) {
   probe_options o;
   bool have_input = false;

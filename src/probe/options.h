@@ -11,12 +11,10 @@
 #include <string>
 #include <string_view>
 
-namespace cutspot::probe {
+#include "common/exit_codes.h"
+#include "common/quote_name.h"
 
-inline constexpr int EXIT_OK = 0;
-inline constexpr int EXIT_FAILED = 1;  // The recording could not be read or the event file written.
-inline constexpr int EXIT_USAGE = 2;   // The command line was refused.
-inline constexpr int EXIT_EXISTS = 3;  // The event file exists; nothing was done.
+namespace cutspot::probe {
 
 enum class probe_action { run, help, version, usage };
 
@@ -34,9 +32,6 @@ struct probe_options {
 };
 
 probe_options parse_probe_options(int argc, const char* const* argv);
-
-// The name with every byte below 0x20 and 0x7f as '?', fit to reach a terminal.
-std::string printable(std::string_view name);
 
 }  // namespace cutspot::probe
 

@@ -12,6 +12,8 @@
 #include <climits>
 #include <cstring>
 
+#include "common/write_all.h"
+
 namespace cutspot::probe {
 namespace {
 
@@ -184,17 +186,9 @@ bool open_output(const std::string& target, bool replace, mode_t umask_bits, out
 }
 
 bool write_all(int fd, const unsigned char* data, std::size_t size, std::string* reason) {
-  while (size > 0) {
-    ssize_t n = output_sys.write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      *reason = "cannot write the event file: " + errno_text(errno);
-      return false;
-    }
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
+  int err = cutspot::write_all(fd, data, size, output_sys.write);
+  if (err != 0) *reason = "cannot write the event file: " + errno_text(err);
+  return err == 0;
 }
 
 bool commit_output(output_file* out, std::string* reason) {
@@ -235,6 +229,10 @@ bool commit_output(output_file* out, std::string* reason) {
   *reason = out->exists ? exists_text(out->target)
                         : "cannot write " + out->target + ": " + errno_text(err);
   return false;
+}
+
+output_file::~output_file() {
+  abandon_output(this);
 }
 
 void abandon_output(output_file* out) {

@@ -23,7 +23,13 @@ std::string default_event_name(std::string_view recording);
 inline constexpr const char* TEMP_PREFIX = ".cutspot-probe-";
 inline constexpr std::time_t STALE_AFTER_S = 60;
 
+// Abandoned when it goes out of scope uncommitted.
 struct output_file {
+  output_file() = default;
+  output_file(const output_file&) = delete;
+  output_file& operator=(const output_file&) = delete;
+  ~output_file();
+
   std::string target;     // "-" means standard output.
   std::string temp_name;  // Empty when writing to standard output.
   int fd = -1;
@@ -63,7 +69,7 @@ bool open_output(const std::string& target, bool replace, mode_t umask_bits, out
 // at now. Returns how many.
 int remove_stale_temporaries(const std::string& dir, std::time_t now);
 
-// Writes all bytes, retrying after interruptions and short writes.
+// Writes all bytes with output_sys.write; the reason names the event file.
 bool write_all(int fd, const unsigned char* data, std::size_t size, std::string* reason);
 
 // Syncs, closes and moves the temporary file to the target; without replace, an event
@@ -71,7 +77,8 @@ bool write_all(int fd, const unsigned char* data, std::size_t size, std::string*
 // so that a handler runs only once the result is known: true means the file is there.
 bool commit_output(output_file* out, std::string* reason);
 
-// Closes and removes the temporary file, after a failure or an interruption.
+// Closes and removes the temporary file, after a failure or an interruption; nothing
+// once committed.
 void abandon_output(output_file* out);
 
 }  // namespace cutspot::probe

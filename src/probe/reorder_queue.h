@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "eventfile/event_record.h"
+#include "common/event_record.h"
 
 namespace cutspot::probe {
 

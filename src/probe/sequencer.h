@@ -11,13 +11,14 @@
 #include <cstdint>
 #include <vector>
 
-#include "eventfile/event_record.h"
+#include "common/event_record.h"
+#include "common/time_units.h"
 #include "probe/reorder_queue.h"
 
 namespace cutspot::probe {
 
 inline constexpr std::int64_t VIDEO_REPEAT_NS = 60'000'000;
-inline constexpr std::int64_t HOLE_FILL_NS = 1'000'000'000;
+inline constexpr std::int64_t HOLE_FILL_NS = NS_PER_SECOND;
 
 struct sequencer {
   std::int64_t last_ns = 0;  // Of the last record written...

@@ -13,9 +13,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/time_units.h"
+
 namespace cutspot::probe {
 
-inline constexpr std::int64_t CLOCK_BACK_NS = 1'000'000'000;
+inline constexpr std::int64_t CLOCK_BACK_NS = NS_PER_SECOND;
 inline constexpr std::int64_t CLOCK_FORWARD_NS = 10'000'000'000;
 // How close a stream's new clock must be to an epoch's first time to join that epoch.
 inline constexpr std::int64_t EPOCH_MATCH_NS = 10'000'000'000;

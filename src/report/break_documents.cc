@@ -17,7 +17,7 @@
 //   file 'show.ts'
 //   inpoint 931.120
 // Times are truncated to the millisecond, as the cut list's are.
-#include "eventfile/time_units.h"
+#include "common/time_units.h"
 #include "report/document.h"
 #include "report/programme_parts.h"
 #include "report/text_builders.h"

@@ -10,7 +10,7 @@
 //    "pause_permille": 0}}, ...], "programme_parts": 2, "breaks": 1}
 // The parts are written as the breaks are found, so memory stays flat; a break lists at
 // most its first 64 separators, "separator_count" says how many it spans.
-#include "eventfile/time_units.h"
+#include "common/time_units.h"
 #include "report/document.h"
 #include "report/escape.h"
 #include "report/programme_parts.h"

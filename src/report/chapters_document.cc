@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "eventfile/time_units.h"
+#include "common/time_units.h"
 #include "report/document.h"
 #include "report/text_builders.h"
 #include "report/text_writer.h"

@@ -22,7 +22,7 @@
 #include "analysis/level_walk.h"
 #include "analysis/marks.h"
 #include "analysis/quiet_intervals.h"
-#include "eventfile/event_record.h"
+#include "common/event_record.h"
 #include "report/output_buffer.h"
 
 namespace cutspot {

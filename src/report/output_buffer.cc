@@ -1,30 +1,17 @@
 #include "report/output_buffer.h"
 
-#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
+
+#include "common/write_all.h"
 
 namespace cutspot {
 
 bool fd_sink::write(const char* data, std::size_t n) {
-  while (n > 0) {
-    ssize_t written = ::write(fd_, data, n);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      if (errno == EAGAIN || errno == EWOULDBLOCK) {
-        // A non-blocking descriptor that is full: wait until it takes more.
-        pollfd ready = {fd_, POLLOUT, 0};
-        if (poll(&ready, 1, -1) >= 0 || errno == EINTR) continue;
-      }
-      error_ = std::strerror(errno);
-      return false;
-    }
-    data += written;
-    n -= static_cast<std::size_t>(written);
-  }
-  return true;
+  int err = write_all(fd_, data, n, ::write);
+  if (err != 0) error_ = std::strerror(err);
+  return err == 0;
 }
 
 void output_buffer::append(std::string_view text) {

@@ -17,7 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "eventfile/time_units.h"
+#include "common/time_units.h"
 
 namespace cutspot {
 

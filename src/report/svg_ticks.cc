@@ -2,7 +2,7 @@
 
 #include <iterator>
 
-#include "eventfile/time_units.h"
+#include "common/time_units.h"
 
 namespace cutspot {
 

@@ -1,5 +1,5 @@
 #include "report/text_builders.h"
-#include "eventfile/time_units.h"
+#include "common/time_units.h"
 
 namespace cutspot {
 

@@ -11,7 +11,7 @@
 #include <limits>
 #include <string_view>
 
-#include "eventfile/time_units.h"
+#include "common/time_units.h"
 
 namespace cutspot {
 

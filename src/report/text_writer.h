@@ -8,7 +8,7 @@
 #include <string_view>
 #include <type_traits>
 
-#include "eventfile/time_units.h"
+#include "common/time_units.h"
 #include "report/output_buffer.h"
 #include "report/text_builders.h"
 

@@ -3,7 +3,7 @@
 // Exits 1 if the file cannot be read or ends within a record.
 #include <cstdio>
 
-#include "eventfile/event_record.h"
+#include "common/event_record.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

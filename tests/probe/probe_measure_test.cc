@@ -131,17 +131,6 @@ TEST(ProbeDarkness, LitDetailsAndNoise) {
   EXPECT_EQ(region_levels(p).samples, reference_levels(p));
 }
 
-// Means halfway between two levels round up, also in cells cut short: in a picture 111x105
-// (cells of 4x4), the bottom left quadrant has 11 cells of 4x3 pixels in its last three
-// rows, here columns of 100 and 101 by turns (mean 100.5) over black.
-TEST(ProbeDarkness, HalfwayRoundsUp) {
-  std::vector<unsigned char> pic(111 * 105, 16);
-  for (int y = 92; y < 95; ++y) {
-    for (int x = 0; x < 111; ++x) pic[y * 111 + x] = x % 2 ? 101 : 100;
-  }
-  EXPECT_EQ(region_levels(plane_of(pic, 111, 105, 111)).samples, (samples{16, 16, 101, 101}));
-}
-
 TEST(ProbeDarkness, AnySizeAndAlignment) {
   // Random pictures, quadrants starting at odd offsets and cells cut short at their
   // right and bottom edges, against the definition.

@@ -1,19 +1,21 @@
-// The path of records from the decoders to the file without FFmpeg: whether the pictures
-// can stand for the recording, the reorder queue's order and release, the sequencer's
-// last repeats, and the writer's bytes across its flushes.
-#include <fcntl.h>
+// The path of records from the decoders to the file without FFmpeg: the pipeline fed
+// tables of pictures and sound, down to the event file's bytes, and its parts where a
+// table of the whole cannot reach a boundary: coverage, the reorder queue, the clock.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <limits>
 #include <string>
 #include <vector>
 
-#include "eventfile/event_record.h"
+#include "common/event_record.h"
 #include "probe/coverage.h"
-#include "probe/event_writer.h"
+#include "probe/record_pipeline.h"
 #include "probe/reorder_queue.h"
 #include "probe/sequencer.h"
+#include "probe/timeline.h"
 
 namespace cutspot::probe {
 namespace {
@@ -60,23 +62,6 @@ TEST(ProbeCoverage, Thresholds) {
   }
 }
 
-TEST(ProbeCoverage, AddsPictures) {
-  coverage c;
-  // Two recordings joined: the clock carries on, so the span grows with the pictures.
-  for (int i = 0; i < 500; ++i) add_picture(c, (i < 250 ? i : i + 5) * 40 * MS, 40 * MS);
-  EXPECT_EQ(c.pictures_ns, 20 * S);
-  EXPECT_EQ(c.first_ns, 0);
-  EXPECT_EQ(c.end_ns, 505 * 40 * MS);
-  EXPECT_EQ(coverage_fault(c, 10 * S), "");
-  // Absurd values stay far from overflow.
-  coverage d;
-  add_picture(d, INT64_MIN, INT64_MAX);
-  add_picture(d, INT64_MAX, INT64_MAX);
-  EXPECT_GT(d.end_ns, d.first_ns);
-  EXPECT_EQ(coverage_fault(d, 0), "");
-  EXPECT_NE(coverage_fault(d, INT64_MAX), "");
-}
-
 event_record at(std::int64_t t, std::uint32_t type = RECORD_AUDIO) {
   event_record r;
   r.timestamp_ns = t;
@@ -86,7 +71,8 @@ event_record at(std::int64_t t, std::uint32_t type = RECORD_AUDIO) {
 
 TEST(ProbeQueue, ReleasesInTimeOrderOnceTheHoldIsOver) {
   // After each push, what leaves: a record leaves once the newest is at least the hold
-  // time (100) after it, earliest first, never in push order.
+  // time (100) after it, earliest first, equal times in push order; over capacity (5)
+  // the earliest leaves whatever the times.
   struct {
     std::int64_t push;
     std::vector<std::int64_t> released;
@@ -101,9 +87,15 @@ TEST(ProbeQueue, ReleasesInTimeOrderOnceTheHoldIsOver) {
       {100, {100}},  // Late, and old at once: it leaves, for the
                      // sequencer to drop.
       {349, {249}},
+      {300, {}},
+      {301, {}},
+      {302, {}},
+      {303, {250}},  // Six held: over
+                     // capacity.
   };
   reorder_queue q;
   q.hold_ns = 100;
+  q.capacity = 5;
   for (const auto& step : steps) {
     queue_push(q, at(step.push), 0);
     std::vector<std::int64_t> got;
@@ -114,78 +106,228 @@ TEST(ProbeQueue, ReleasesInTimeOrderOnceTheHoldIsOver) {
   std::vector<std::int64_t> rest;
   queued_record out;
   while (queue_pop(q, &out)) rest.push_back(out.record.timestamp_ns);
-  EXPECT_EQ(rest, (std::vector<std::int64_t>{250, 349}));
+  EXPECT_EQ(rest, (std::vector<std::int64_t>{300, 301, 302, 303, 349}));
 }
 
-TEST(ProbeQueue, OverCapacityTheEarliestLeaves) {
-  reorder_queue q;
-  q.capacity = 3;
-  std::vector<std::int64_t> got;
-  queued_record out;
-  for (std::int64_t t : {40, 10, 30, 20, 5, 50}) {
-    queue_push(q, at(t), 0);
-    while (queue_pop_ready(q, &out)) got.push_back(out.record.timestamp_ns);
-  }
-  EXPECT_EQ(got, (std::vector<std::int64_t>{10, 5, 20}));
-  EXPECT_EQ(q.heap.size(), 3u);
-}
-
-TEST(ProbeSequencer, TheLastPictureIsRepeatedToTheEndOfItsShowing) {
+TEST(ProbeClock, CarriesOnAcrossJoinsWrapsAndGaps) {
+  // Each step: stream (v or a), its raw time and duration, the recording time it gets and
+  // the jumps so far. The clock starts at 10 s.
   struct {
-    std::int64_t shown_until;
-    std::vector<std::int64_t> times;
+    char stream;
+    std::int64_t raw, duration, want;
+    int jumps;
+  } steps[] = {
+      {'v', 10 * S, 40 * MS, 0, 0},
+      {'a', 10 * S - 5 * MS, 21 * MS, -5 * MS, 0},
+      {'v', 18 * S, 40 * MS, 8 * S, 0},
+      {'a', 18 * S + 10 * MS, 21 * MS, 8 * S + 10 * MS, 0},
+      // A joined file's second recording starts over at 1 s: it follows the latest time
+      // of either stream, and its sound follows into the same epoch.
+      {'v', 1 * S, 40 * MS, 8 * S + 50 * MS, 1},
+      {'v', 1 * S + 40 * MS, 40 * MS, 8 * S + 90 * MS, 1},
+      {'a', 1 * S - 10 * MS, 21 * MS, 8 * S + 40 * MS, 1},
+      {'a', 1 * S + 11 * MS, 21 * MS, 8 * S + 61 * MS, 1},
+      // Forward by more than 10 s carries on too; then back by 1 s is the same clock, and
+      // forward by 10 s a gap; 1 ns more either way is a jump.
+      {'v', 100 * S, 0, 8 * S + 90 * MS, 2},
+      {'v', 99 * S, 0, 7 * S + 90 * MS, 2},
+      {'v', 109 * S, 0, 17 * S + 90 * MS, 2},
+      {'v', 108 * S - 1, 7, 17 * S + 90 * MS + 7, 3},
+      {'v', 118 * S, 5, 17 * S + 90 * MS + 12, 4},
+  };
+  shared_clock c = make_clock(10 * S);
+  stream_clock v, a;
+  for (const auto& step : steps) {
+    EXPECT_EQ(clock_map(c, step.stream == 'v' ? v : a, step.raw, step.duration), step.want)
+        << step.stream << " at " << step.raw;
+    EXPECT_EQ(c.jumps, step.jumps) << step.stream << " at " << step.raw;
+  }
+  // The 33-bit clock wraps.
+  const std::int64_t wrap = (std::int64_t{1} << 33) * S / 90000;
+  shared_clock w = make_clock(wrap - S);
+  stream_clock wv;
+  EXPECT_EQ(clock_map(w, wv, wrap - 40 * MS, 40 * MS), S - 40 * MS);
+  EXPECT_EQ(clock_map(w, wv, 0, 40 * MS), S);
+  EXPECT_EQ(clock_map(w, wv, 40 * MS, 40 * MS), S + 40 * MS);
+  EXPECT_EQ(w.jumps, 1);
+  // Absurd times stay far from overflow.
+  shared_clock d = make_clock(std::numeric_limits<std::int64_t>::min());
+  stream_clock x;
+  EXPECT_GT(clock_map(d, x, std::numeric_limits<std::int64_t>::max(), 0), 0);
+  EXPECT_LT(clock_map(d, x, std::numeric_limits<std::int64_t>::min(), 0),
+            std::numeric_limits<std::int64_t>::max());
+}
+
+// What the pipeline is fed: a picture ('v', flat at level) or 20 ms of sound ('s', a
+// constant of level/100 full scale, or no time with 'n'), at raw container time.
+struct input {
+  char kind;
+  std::int64_t raw_ns;
+  std::int64_t duration_ns = 0;
+  int level = 0;
+};
+
+// A record as written: 'v' with its first sample, or 'a' with its value.
+struct output {
+  std::int64_t t;
+  char kind;
+  int value;
+  bool operator==(const output&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& o, const output& r) {
+  return o << "{" << r.t << ", '" << r.kind << "', " << r.value << "}";
+}
+
+struct piped {
+  std::vector<output> records;
+  std::string header;
+  coverage covered;
+  int jumps = 0;
+  long late = 0;
+  std::string missing;
+};
+
+piped run_pipeline(std::int64_t origin, const std::vector<input>& inputs, bool sound_wanted) {
+  std::FILE* file = std::tmpfile();
+  event_writer writer;
+  start_events(writer, fileno(file));
+  record_pipeline p;
+  p.writer = &writer;
+  start_pipeline(p, origin);
+  start_pipeline(p, origin + S);  // Only the first origin counts.
+  std::vector<unsigned char> picture(64 * 48);
+  std::vector<float> sound(960);
+  std::string reason;
+  for (const input& in : inputs) {
+    if (in.kind == 'v') {
+      std::fill(picture.begin(), picture.end(), static_cast<unsigned char>(in.level));
+      luma_plane plane;
+      plane.data = picture.data();
+      plane.linesize = plane.width = 64;
+      plane.height = 48;
+      add_picture(p, plane, in.raw_ns, in.duration_ns);
+    } else {
+      std::fill(sound.begin(), sound.end(), static_cast<float>(in.level) / 100);
+      const unsigned char* planes[] = {reinterpret_cast<const unsigned char*>(sound.data())};
+      audio_block block;
+      block.layout = {sample_kind::f32, false, 1};
+      block.data = planes;
+      block.samples = 960;
+      block.sample_rate = 48000;
+      if (in.kind == 's') block.time_ns = in.raw_ns;
+      add_sound(p, block, 20 * MS);
+    }
+    EXPECT_TRUE(drain_records(p, false, &reason)) << reason;
+  }
+  end_sound(p);
+  piped r;
+  r.missing = missing_media(p, sound_wanted);
+  EXPECT_TRUE(drain_records(p, true, &reason)) << reason;
+  EXPECT_TRUE(flush_events(writer, &reason)) << reason;
+  std::vector<unsigned char> bytes(1 << 16);
+  std::size_t n = static_cast<std::size_t>(pread(fileno(file), bytes.data(), bytes.size(), 0));
+  std::fclose(file);
+  r.header.assign(bytes.begin(), bytes.begin() + std::min<std::size_t>(n, EVENT_HEADER_SIZE));
+  for (std::size_t at = EVENT_HEADER_SIZE; at + EVENT_RECORD_SIZE <= n; at += EVENT_RECORD_SIZE) {
+    event_record e = decode_event_record(bytes.data() + at);
+    bool video = e.type == RECORD_VIDEO;
+    r.records.push_back(
+        {e.timestamp_ns, video ? 'v' : 'a', video ? e.samples[0] : static_cast<int>(e.value)});
+  }
+  EXPECT_EQ(writer.records, static_cast<long long>(r.records.size()));
+  r.covered = p.pictures;
+  r.jumps = p.clock.jumps;
+  r.late = p.order.late;
+  return r;
+}
+
+TEST(ProbePipeline, FromPicturesAndSoundToRecords) {
+  struct {
+    const char* what;
+    std::int64_t origin;
+    std::vector<input> in;
+    std::vector<output> out;
+    int jumps = 0;
+    long late = 0;
   } cases[] = {
-      {200 * MS, {MS, 61 * MS, 121 * MS, 181 * MS}},
-      {181 * MS + 1, {MS, 61 * MS, 121 * MS, 181 * MS}},
-      {181 * MS, {MS, 61 * MS, 121 * MS}},  // Due at the end: not shown any more.
-      {40 * MS, {MS}},
+      {"in step from the origin, equal times in order, strictly increasing from 1 ns",
+       10 * S,
+       {{'v', 10 * S, 40 * MS, 16},
+        {'s', 10 * S, 0, 50},
+        {'s', 10 * S + 20 * MS, 0, 0},
+        {'v', 10 * S + 40 * MS, 40 * MS, 235},
+        {'s', 10 * S + 40 * MS, 0, 100}},
+       {{1, 'v', 16},
+        {2, 'a', 5000},
+        {20 * MS, 'a', 0},
+        {40 * MS, 'v', 235},
+        {40 * MS + 1, 'a', 5000}}},
+      {"slow pictures repeated every 60 ms up to the end of their showing, not at it",
+       0,
+       {{'v', 0, 200 * MS, 100}, {'v', 200 * MS, 120 * MS, 120}},
+       {{1, 'v', 100},
+        {60 * MS + 1, 'v', 100},
+        {120 * MS + 1, 'v', 100},
+        {180 * MS + 1, 'v', 100},
+        {200 * MS, 'v', 120},
+        {260 * MS, 'v', 120}}},
+      {"sound before the start, and sound without a time carrying on",
+       0,
+       {{'s', -20 * MS, 0, 0}, {'n', 0, 0, 0}, {'v', 0, 40 * MS, 16}},
+       {{1, 'a', 0}, {2, 'a', 0}, {3, 'v', 16}}},
+      {"a picture lost for long is repeated for a second, no longer",
+       0,
+       {{'v', 0, 40 * MS, 16}, {'s', 0, 0, 0}, {'s', 2 * S, 0, 0}},
+       {{1, 'v', 16},
+        {2, 'a', 0},
+        {60 * MS + 1, 'v', 16},
+        {120 * MS + 1, 'v', 16},
+        {180 * MS + 1, 'v', 16},
+        {240 * MS + 1, 'v', 16},
+        {300 * MS + 1, 'v', 16},
+        {360 * MS + 1, 'v', 16},
+        {420 * MS + 1, 'v', 16},
+        {480 * MS + 1, 'v', 16},
+        {540 * MS + 1, 'v', 16},
+        {600 * MS + 1, 'v', 16},
+        {660 * MS + 1, 'v', 16},
+        {720 * MS + 1, 'v', 16},
+        {780 * MS + 1, 'v', 16},
+        {840 * MS + 1, 'v', 16},
+        {900 * MS + 1, 'v', 16},
+        {960 * MS + 1, 'v', 16},
+        {2 * S, 'a', 0}}},
+      {"a joined recording carries on where the first one ended",
+       0,
+       {{'v', 5 * S, 40 * MS, 16}, {'v', 0, 40 * MS, 16}, {'s', 5 * S - 20 * MS, 0, 0}},
+       {{4980 * MS, 'a', 0}, {5 * S, 'v', 16}, {5040 * MS, 'v', 16}},
+       1},
+      {"what comes after the hold is over is left out",
+       0,
+       {{'s', 0, 0, 0}, {'v', 3500 * MS, 40 * MS, 16}, {'s', -500 * MS, 0, 0}},
+       {{1, 'a', 0}, {3500 * MS, 'v', 16}},
+       0,
+       1},
   };
   for (const auto& c : cases) {
-    sequencer s;
-    std::vector<event_record> out;
-    sequence_record(s, {at(MS, RECORD_VIDEO), c.shown_until, 0}, out);
-    finish_sequence(s, out);
-    std::vector<std::int64_t> times;
-    for (const event_record& r : out) times.push_back(r.timestamp_ns);
-    EXPECT_EQ(times, c.times) << c.shown_until;
+    piped r = run_pipeline(c.origin, c.in, false);
+    EXPECT_EQ(r.header, std::string("CSPROBE\x02", 8)) << c.what;
+    EXPECT_EQ(r.records, c.out) << c.what;
+    EXPECT_EQ(r.jumps, c.jumps) << c.what;
+    EXPECT_EQ(r.late, c.late) << c.what;
+    EXPECT_EQ(r.missing, "") << c.what;
   }
-}
-
-TEST(ProbeWriter, EveryRecordOnceAcrossFlushes) {
-  // 5000 records in batches of 75 (a second of 25 pictures and 50 sound windows) pass
-  // the flush size of the writer several times.
-  char name[] = "/tmp/probe-writer-XXXXXX";
-  int fd = mkstemp(name);
-  ASSERT_GE(fd, 0);
-  event_writer w;
-  start_events(w, fd);
-  std::string reason;
-  std::vector<event_record> batch;
-  for (int i = 0; i < 5000; ++i) {
-    batch.push_back(at(i + 1, i % 3 == 0 ? RECORD_VIDEO : RECORD_AUDIO));
-    if (batch.size() == 75 || i == 4999) {
-      ASSERT_TRUE(add_events(w, batch, &reason)) << reason;
-      batch.clear();
-    }
-  }
-  ASSERT_TRUE(flush_events(w, &reason)) << reason;
-  EXPECT_EQ(w.records, 5000);
-  std::vector<unsigned char> bytes(EVENT_HEADER_SIZE + 5001 * EVENT_RECORD_SIZE);
-  ssize_t n = pread(fd, bytes.data(), bytes.size(), 0);
-  close(fd);
-  unlink(name);
-  ASSERT_EQ(n, static_cast<ssize_t>(EVENT_HEADER_SIZE + 5000 * EVENT_RECORD_SIZE));
-  EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 7), "CSPROBE");
-  for (int i = 0; i < 5000; ++i) {
-    event_record r = decode_event_record(bytes.data() + EVENT_HEADER_SIZE + i * EVENT_RECORD_SIZE);
-    ASSERT_EQ(r.timestamp_ns, i + 1);
-    ASSERT_EQ(r.type, i % 3 == 0 ? RECORD_VIDEO : RECORD_AUDIO);
-  }
-
-  // A failed write fails the flush with the reason.
-  start_events(w, -1);
-  EXPECT_FALSE(flush_events(w, &reason));
-  EXPECT_EQ(reason, "cannot write the event file: Bad file descriptor");
+  EXPECT_EQ(run_pipeline(0, {{'s', 0}}, false).missing,
+            "no picture in the recording could be decoded");
+  EXPECT_EQ(run_pipeline(0, {{'v', 0, 40 * MS, 16}}, true).missing,
+            "the audio track held no sound that could be decoded "
+            "(--no-audio-ok writes the event file anyway)");
+  EXPECT_EQ(run_pipeline(0, {{'v', 0, 40 * MS, 16}}, false).missing, "");
+  coverage c = run_pipeline(0, {{'v', 0, 40 * MS, 16}, {'v', 40 * MS, 40 * MS, 16}}, false).covered;
+  EXPECT_EQ(c.pictures_ns, 80 * MS);
+  EXPECT_EQ(c.first_ns, 0);
+  EXPECT_EQ(c.end_ns, 80 * MS);
 }
 
 }  // namespace

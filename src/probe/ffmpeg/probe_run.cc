@@ -1,4 +1,4 @@
-#include "probe/probe_run.h"
+#include "probe/ffmpeg/probe_run.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -14,21 +14,17 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
-#include "probe/audio_scale.h"
-#include "probe/audio_windows.h"
+#include "common/time_units.h"
 #include "probe/coverage.h"
-#include "probe/frame_levels.h"
-#include "probe/region_means.h"
-#include "probe/reorder_queue.h"
-#include "probe/sequencer.h"
-#include "probe/timeline.h"
+#include "probe/ffmpeg/frame_levels.h"
+#include "probe/record_pipeline.h"
 
 namespace cutspot::probe {
 namespace {
 
-constexpr AVRational NS = {1, 1'000'000'000};
+constexpr AVRational NS = {1, NS_PER_SECOND};
 constexpr std::int64_t DEFAULT_PICTURE_NS = 40'000'000;
-constexpr std::int64_t LONGEST_PICTURE_NS = 1'000'000'000;
+constexpr std::int64_t LONGEST_PICTURE_NS = NS_PER_SECOND;
 // Shorter than this against the container's own length counts as truncated.
 constexpr std::int64_t TRUNCATION_SLACK_US = 2'000'000;
 
@@ -45,18 +41,8 @@ struct run_state {
   const probe_hooks* hooks;
   media_input media;
   probe_result result;
-  bool have_origin = false;
-  shared_clock clock;
-  stream_clock video_clock;
-  stream_clock audio_clock;
-  window_accumulator windows;
-  black_level black;
-  reorder_queue queue;
-  sequencer order;
-  std::vector<audio_window> window_out;
-  std::vector<event_record> out;
+  record_pipeline records;
   std::int64_t reached_us = INT64_MIN;  // Furthest packet end in container time.
-  coverage pictures;
 };
 
 std::int64_t picture_duration_ns(const run_state& s, const AVFrame* f) {
@@ -70,24 +56,15 @@ std::int64_t picture_duration_ns(const run_state& s, const AVFrame* f) {
   return std::min(d, LONGEST_PICTURE_NS);
 }
 
-bool fail(run_state& s, std::string reason) {
-  s.result.ok = false;
+bool fail(run_state& s, std::string reason, run_status status = run_status::failed) {
+  s.result.status = status;
   s.result.reason = std::move(reason);
   return false;
 }
 
-// Moves records that can no longer be overtaken to the sink.
-bool drain(run_state& s, bool all) {
-  queued_record q;
-  s.out.clear();
-  while (all ? queue_pop(s.queue, &q) : queue_pop_ready(s.queue, &q)) {
-    sequence_record(s.order, q, s.out);
-  }
-  if (all) finish_sequence(s.order, s.out);
-  if (s.out.empty()) return true;
+bool drain(run_state& s, bool at_end) {
   std::string reason;
-  if (!s.hooks->write(s.out, &reason)) return fail(s, reason);
-  return true;
+  return drain_records(s.records, at_end, &reason) || fail(s, reason);
 }
 
 bool frame_damaged(const AVFrame* f) {
@@ -104,29 +81,9 @@ bool take_picture(run_state& s, const AVFrame* f) {
   std::string reason;
   if (!luma_plane_of(f, &plane, &reason)) return fail(s, reason);
   const AVStream* st = s.media.format->streams[s.media.video_index];
-  std::int64_t duration = picture_duration_ns(s, f);
-  std::int64_t t = clock_map(s.clock, s.video_clock,
-                             av_rescale_q(f->best_effort_timestamp, st->time_base, NS), duration);
-  event_record r;
-  r.timestamp_ns = t;
-  r.type = RECORD_VIDEO;
-  auto samples = without_lift(s.black, region_levels(plane));
-  std::copy(samples.begin(), samples.end(), r.samples);
-  queue_push(s.queue, r, t + duration);
-  add_picture(s.pictures, t, duration);
-  ++s.result.pictures;
+  add_picture(s.records, plane, av_rescale_q(f->best_effort_timestamp, st->time_base, NS),
+              picture_duration_ns(s, f));
   return true;
-}
-
-void queue_windows(run_state& s) {
-  for (const audio_window& w : s.window_out) {
-    event_record r;
-    r.timestamp_ns = w.start_ns;
-    r.type = RECORD_AUDIO;
-    r.value = audio_value(w.mean_square);
-    queue_push(s.queue, r, 0);
-    ++s.result.windows;
-  }
 }
 
 bool take_sound(run_state& s, const AVFrame* f) {
@@ -137,16 +94,13 @@ bool take_sound(run_state& s, const AVFrame* f) {
   audio_block block;
   std::string reason;
   if (!audio_block_of(f, &block, &reason)) return fail(s, reason);
+  std::int64_t duration = 0;
   if (f->best_effort_timestamp != AV_NOPTS_VALUE) {
     const AVStream* st = s.media.format->streams[s.media.audio_index];
-    std::int64_t duration =
-        f->sample_rate > 0 ? av_rescale(f->nb_samples, 1'000'000'000, f->sample_rate) : 0;
-    block.time_ns = clock_map(s.clock, s.audio_clock,
-                              av_rescale_q(f->best_effort_timestamp, st->time_base, NS), duration);
+    duration = f->sample_rate > 0 ? av_rescale(f->nb_samples, NS_PER_SECOND, f->sample_rate) : 0;
+    block.time_ns = av_rescale_q(f->best_effort_timestamp, st->time_base, NS);
   }
-  s.window_out.clear();
-  add_audio(s.windows, block, s.window_out);
-  queue_windows(s);
+  add_sound(s.records, block, duration);
   return true;
 }
 
@@ -174,7 +128,7 @@ bool decode(run_state& s, AVCodecContext* c, const AVPacket* pkt, AVFrame* frame
 // Recording time 0 is the container's start, where players put it too; without one,
 // the first packet's time.
 void set_origin(run_state& s, const AVPacket* pkt) {
-  if (s.have_origin) return;
+  if (s.records.started) return;
   std::int64_t origin;
   if (s.media.format->start_time != AV_NOPTS_VALUE) {
     origin = av_rescale_q(s.media.format->start_time, AVRational{1, AV_TIME_BASE}, NS);
@@ -183,8 +137,7 @@ void set_origin(run_state& s, const AVPacket* pkt) {
     if (ts == AV_NOPTS_VALUE) return;
     origin = av_rescale_q(ts, s.media.format->streams[pkt->stream_index]->time_base, NS);
   }
-  s.clock = make_clock(origin);
-  s.have_origin = true;
+  start_pipeline(s.records, origin);
 }
 
 void note_progress(run_state& s, const AVPacket* pkt) {
@@ -197,7 +150,8 @@ void note_progress(run_state& s, const AVPacket* pkt) {
   if (!s.hooks->progress) return;
   const AVFormatContext* f = s.media.format;
   double total = f->duration > 0 ? static_cast<double>(f->duration) / AV_TIME_BASE : 0;
-  double done = static_cast<double>(std::max<std::int64_t>(s.clock.latest_ns, 0)) / 1e9;
+  double done =
+      static_cast<double>(std::max<std::int64_t>(s.records.clock.latest_ns, 0)) / NS_PER_SECOND;
   s.hooks->progress(done, total);
 }
 
@@ -206,12 +160,8 @@ void note_progress(run_state& s, const AVPacket* pkt) {
 // their last packets (or guessed from the bit rate), so there the check cannot tell.
 bool check_complete(run_state& s) {
   const AVFormatContext* f = s.media.format;
-  if (s.result.pictures == 0) return fail(s, "no picture in the recording could be decoded");
-  if (s.media.audio && s.result.windows == 0 && !s.request->no_audio_ok) {
-    return fail(s,
-                "the audio track held no sound that could be decoded "
-                "(--no-audio-ok writes the event file anyway)");
-  }
+  std::string missing = missing_media(s.records, s.media.audio && !s.request->no_audio_ok);
+  if (!missing.empty()) return fail(s, missing);
   // A transport stream is whole packets (of 188 bytes, 192 with time codes, 204 with
   // error correction, as the demultiplexer found); recorders write nothing else, so
   // anything more was cut off. From a pipe, what was read is the size.
@@ -246,7 +196,7 @@ bool check_complete(run_state& s) {
       f->duration > 0 && (f->duration_estimation_method == AVFMT_DURATION_FROM_STREAM ||
                           f->duration_estimation_method == AVFMT_DURATION_FROM_PTS);
   std::string fault = coverage_fault(
-      s.pictures, length_known ? av_rescale(f->duration, 1'000'000'000, AV_TIME_BASE) : 0);
+      s.records.pictures, length_known ? av_rescale(f->duration, NS_PER_SECOND, AV_TIME_BASE) : 0);
   if (!fault.empty()) return fail(s, fault);
   return true;
 }
@@ -266,10 +216,7 @@ bool read_all(run_state& s) {
     int rc = av_read_frame(s.media.format, pkt.get());
     if (rc == AVERROR_EOF) break;
     if (rc < 0) {
-      if (rc == AVERROR_EXIT) {
-        s.result.interrupted = true;
-        return fail(s, "interrupted");
-      }
+      if (rc == AVERROR_EXIT) return fail(s, "interrupted", run_status::interrupted);
       if (mp4_on_pipe(s.media.format)) {
         return fail(s,
                     "an MP4 file that keeps its index at the end cannot be read from a pipe; "
@@ -291,42 +238,37 @@ bool read_all(run_state& s) {
     note_progress(s, pkt.get());
     if (!drain(s, false)) return false;
     if (s.request->stop && *s.request->stop) {
-      s.result.interrupted = true;
-      return fail(s, "interrupted");
+      return fail(s, "interrupted", run_status::interrupted);
     }
   }
   if (!decode(s, s.media.video, nullptr, frame.get())) return false;
   if (s.media.audio && !decode(s, s.media.audio, nullptr, frame.get())) return false;
-  s.window_out.clear();
-  flush_audio(s.windows, s.window_out);
-  queue_windows(s);
+  end_sound(s.records);
   if (!check_complete(s)) return false;
   return drain(s, true);
 }
 
 }  // namespace
 
-probe_result run_probe(const media_request& request, const probe_hooks& hooks) {
+probe_result run_probe(const media_request& request, const probe_hooks& hooks,
+                       event_writer& writer) {
   run_state s;
   s.request = &request;
   s.hooks = &hooks;
+  s.records.writer = &writer;
   std::string reason;
-  if (!open_media(request, &s.media, &reason)) {
-    s.result.interrupted = reason == "interrupted";
-    s.result.reason = reason;
-    close_media(&s.media);
-    return s.result;
-  }
+  s.result.status = open_media(request, &s.media, &s.result.reason);
+  if (s.result.status != run_status::ok) return s.result;
   if (hooks.note) hooks.note(s.media.description);
-  s.result.ok = true;
   if (hooks.opened && !hooks.opened(&reason)) {
     fail(s, reason);
-  } else if (!read_all(s)) {
-    s.result.ok = false;
+  } else {
+    read_all(s);
   }
-  s.result.clock_jumps = s.clock.jumps;
-  s.result.late = s.order.late;
-  close_media(&s.media);
+  s.result.pictures = s.records.picture_count;
+  s.result.windows = s.records.window_count;
+  s.result.clock_jumps = s.records.clock.jumps;
+  s.result.late = s.records.order.late;
   return s.result;
 }
 

@@ -1,7 +1,7 @@
 // The FFmpeg side of the levels: what a decoded frame holds, in the plain terms of
 // region_means.h and audio_windows.h. Formats those cannot read are refused by name.
-#ifndef CUTSPOT_PROBE_FRAME_LEVELS_H_
-#define CUTSPOT_PROBE_FRAME_LEVELS_H_
+#ifndef CUTSPOT_PROBE_FFMPEG_FRAME_LEVELS_H_
+#define CUTSPOT_PROBE_FFMPEG_FRAME_LEVELS_H_
 
 #include <string>
 
@@ -20,4 +20,4 @@ bool audio_block_of(const AVFrame* frame, audio_block* out, std::string* reason)
 
 }  // namespace cutspot::probe
 
-#endif  // CUTSPOT_PROBE_FRAME_LEVELS_H_
+#endif  // CUTSPOT_PROBE_FFMPEG_FRAME_LEVELS_H_

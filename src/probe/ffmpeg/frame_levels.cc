@@ -1,4 +1,4 @@
-#include "probe/frame_levels.h"
+#include "probe/ffmpeg/frame_levels.h"
 
 extern "C" {
 #include <libavutil/frame.h>

@@ -7,14 +7,14 @@
 //   offset 16 4 bytes  value         raw audio loudness (audio records)
 //   offset 20 4 bytes  samples       four brightness bytes, 0 = no sample (video records)
 // All multi-byte fields are big-endian. Trailing bytes short of a whole record are ignored.
-#ifndef CUTSPOT_EVENTFILE_EVENT_RECORD_H_
-#define CUTSPOT_EVENTFILE_EVENT_RECORD_H_
+#ifndef CUTSPOT_COMMON_EVENT_RECORD_H_
+#define CUTSPOT_COMMON_EVENT_RECORD_H_
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
-#include "eventfile/big_endian.h"
+#include "common/big_endian.h"
 
 namespace cutspot {
 
@@ -55,4 +55,4 @@ inline void encode_event_record(const event_record& r, unsigned char* p) {
 
 }  // namespace cutspot
 
-#endif  // CUTSPOT_EVENTFILE_EVENT_RECORD_H_
+#endif  // CUTSPOT_COMMON_EVENT_RECORD_H_

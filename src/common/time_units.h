@@ -1,7 +1,7 @@
 // Units of time. Every time in an event file and in the program is a signed 64-bit count
 // of nanoseconds; these are the one place where seconds and milliseconds are defined.
-#ifndef CUTSPOT_EVENTFILE_TIME_UNITS_H_
-#define CUTSPOT_EVENTFILE_TIME_UNITS_H_
+#ifndef CUTSPOT_COMMON_TIME_UNITS_H_
+#define CUTSPOT_COMMON_TIME_UNITS_H_
 
 #include <cstdint>
 
@@ -10,8 +10,8 @@ namespace cutspot {
 inline constexpr std::int64_t NS_PER_MS = 1000000;
 inline constexpr std::int64_t NS_PER_SECOND = 1000000000;
 inline constexpr std::int64_t MS_PER_SECOND = 1000;
-inline constexpr std::int64_t MS_PER_MINUTE = 60000;
+inline constexpr std::int64_t MS_PER_MINUTE = 60 * MS_PER_SECOND;
 
 }  // namespace cutspot
 
-#endif  // CUTSPOT_EVENTFILE_TIME_UNITS_H_
+#endif  // CUTSPOT_COMMON_TIME_UNITS_H_

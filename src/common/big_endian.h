@@ -3,8 +3,8 @@
 // and back on any host, big- or little-endian, without alignment requirements. Every
 // reader and writer of event files (the program, its tests, tools, fuzzers and the probe)
 // goes through them.
-#ifndef CUTSPOT_EVENTFILE_BIG_ENDIAN_H_
-#define CUTSPOT_EVENTFILE_BIG_ENDIAN_H_
+#ifndef CUTSPOT_COMMON_BIG_ENDIAN_H_
+#define CUTSPOT_COMMON_BIG_ENDIAN_H_
 
 #include <cstdint>
 
@@ -33,4 +33,4 @@ inline void encode_be64(unsigned char* p, std::uint64_t v) {
 
 }  // namespace cutspot
 
-#endif  // CUTSPOT_EVENTFILE_BIG_ENDIAN_H_
+#endif  // CUTSPOT_COMMON_BIG_ENDIAN_H_

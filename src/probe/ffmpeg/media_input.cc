@@ -1,4 +1,4 @@
-#include "probe/media_input.h"
+#include "probe/ffmpeg/media_input.h"
 
 #include <sys/stat.h>
 
@@ -142,11 +142,11 @@ std::string av_error_text(int code) {
   return buf;
 }
 
-bool open_media(const media_request& request, media_input* media, std::string* reason) {
+run_status open_media(const media_request& request, media_input* media, std::string* reason) {
   AVFormatContext* f = avformat_alloc_context();
   if (!f) {
     *reason = "out of memory";
-    return false;
+    return run_status::failed;
   }
   f->interrupt_callback.callback = interrupt_requested;
   f->interrupt_callback.opaque = const_cast<std::sig_atomic_t*>(request.stop);
@@ -166,31 +166,33 @@ bool open_media(const media_request& request, media_input* media, std::string* r
     // A signal also ends a blocking open (of a FIFO, say) with EINTR.
     if (rc == AVERROR_EXIT || (request.stop && *request.stop)) {
       *reason = "interrupted";
-    } else if (!request.io && request.input != "-" && starts_like_mp4(request.input)) {
+      return run_status::interrupted;
+    }
+    if (!request.io && request.input != "-" && starts_like_mp4(request.input)) {
       *reason =
           "an MP4 file without its index (cut short before it was finished?): " + av_error_text(rc);
     } else {
       *reason = "not a recording that can be read (" + av_error_text(rc) + ")";
     }
-    return false;
+    return run_status::failed;
   }
   media->format = f;
   rc = avformat_find_stream_info(f, nullptr);
   if (rc < 0) {
     *reason = "cannot find the streams (" + av_error_text(rc) + ")";
-    return false;
+    return run_status::failed;
   }
   media->video_index = av_find_best_stream(f, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
   if (media->video_index < 0) {
     *reason = "no video stream in the recording";
-    return false;
+    return run_status::failed;
   }
   if (request.audio_stream > 0) {
     media->audio_index = nth_audio_stream(f, request.audio_stream);
     if (media->audio_index < 0) {
       *reason = "no audio track " + std::to_string(request.audio_stream) + " (the recording has " +
                 std::to_string(count_audio_streams(f)) + ")";
-      return false;
+      return run_status::failed;
     }
   } else {
     media->audio_index =
@@ -201,14 +203,14 @@ bool open_media(const media_request& request, media_input* media, std::string* r
     *reason =
         "no audio stream: cutspot finds breaks by silence, so its cut list would be meaningless "
         "(--no-audio-ok writes the event file anyway)";
-    return false;
+    return run_status::failed;
   }
   if (!open_decoder(f, media->video_index, request, &media->video, reason)) {
-    return false;
+    return run_status::failed;
   }
   if (media->audio_index >= 0 &&
       !open_decoder(f, media->audio_index, request, &media->audio, reason)) {
-    return false;
+    return run_status::failed;
   }
   // Packets of other streams are never looked at.
   for (unsigned i = 0; i < f->nb_streams; ++i) {
@@ -217,13 +219,13 @@ bool open_media(const media_request& request, media_input* media, std::string* r
     }
   }
   media->description = describe(f, media->video_index, media->audio_index);
-  return true;
+  return run_status::ok;
 }
 
-void close_media(media_input* media) {
-  avcodec_free_context(&media->video);
-  avcodec_free_context(&media->audio);
-  avformat_close_input(&media->format);
+media_input::~media_input() {
+  avcodec_free_context(&video);
+  avcodec_free_context(&audio);
+  avformat_close_input(&format);
 }
 
 }  // namespace cutspot::probe

@@ -1,11 +1,13 @@
 // Opening a recording with FFmpeg: the container, the video and audio streams to use and
 // their decoders, set up with the speed-ups that keep region means and levels exact
-// enough. All FFmpeg objects are owned here and freed by close_media.
-#ifndef CUTSPOT_PROBE_MEDIA_INPUT_H_
-#define CUTSPOT_PROBE_MEDIA_INPUT_H_
+// enough. All FFmpeg objects are owned here and freed with it.
+#ifndef CUTSPOT_PROBE_FFMPEG_MEDIA_INPUT_H_
+#define CUTSPOT_PROBE_FFMPEG_MEDIA_INPUT_H_
 
 #include <csignal>
 #include <string>
+
+#include "probe/run_status.h"
 
 struct AVFormatContext;
 struct AVIOContext;
@@ -24,6 +26,11 @@ struct media_request {
 };
 
 struct media_input {
+  media_input() = default;
+  media_input(const media_input&) = delete;
+  media_input& operator=(const media_input&) = delete;
+  ~media_input();
+
   AVFormatContext* format = nullptr;
   AVCodecContext* video = nullptr;
   AVCodecContext* audio = nullptr;  // Null without audio.
@@ -32,12 +39,12 @@ struct media_input {
   std::string description;  // Which streams are used, for the user.
 };
 
-bool open_media(const media_request& request, media_input* media, std::string* reason);
-void close_media(media_input* media);
+// Fails with a reason, or is interrupted by request.stop.
+run_status open_media(const media_request& request, media_input* media, std::string* reason);
 
 // FFmpeg's text for an error code.
 std::string av_error_text(int code);
 
 }  // namespace cutspot::probe
 
-#endif  // CUTSPOT_PROBE_MEDIA_INPUT_H_
+#endif  // CUTSPOT_PROBE_FFMPEG_MEDIA_INPUT_H_
