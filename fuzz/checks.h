@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/time_units.h"
+
 namespace fuzzing {
 
 inline void check(bool ok, const char* what, std::string_view text = {}) {
@@ -63,7 +65,7 @@ inline bool is_integer(std::string_view text) {
 // "MMM:SS.mmm" of a time: whole milliseconds toward zero, at least three minute digits,
 // '-' before a time at least a millisecond under 0.
 inline std::string time_text(std::int64_t ns) {
-  const std::int64_t ms = ns / 1000000, m = ms < 0 ? -ms : ms;
+  const std::int64_t ms = ns / cutspot::NS_PER_MS, m = ms < 0 ? -ms : ms;
   char text[40];
   std::snprintf(text, sizeof text, "%s%03" PRId64 ":%02" PRId64 ".%03" PRId64, ms < 0 ? "-" : "",
                 m / 60000, m / 1000 % 60, m % 1000);
@@ -72,7 +74,7 @@ inline std::string time_text(std::int64_t ns) {
 
 // The same in seconds with three decimals, "-1.250", as the edit decision list has it.
 inline std::string seconds_text(std::int64_t ns) {
-  const std::int64_t ms = ns / 1000000, m = ms < 0 ? -ms : ms;
+  const std::int64_t ms = ns / cutspot::NS_PER_MS, m = ms < 0 ? -ms : ms;
   char text[40];
   std::snprintf(text, sizeof text, "%s%" PRId64 ".%03" PRId64, ms < 0 ? "-" : "", m / 1000,
                 m % 1000);

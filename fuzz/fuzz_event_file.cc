@@ -290,9 +290,9 @@ void check_documents(const run (&runs)[DOCUMENTS], std::uint64_t records, bool b
                   p.kind + time_text(p.ns) + (mark ? "\n" : " " + time_text(p.end_ns) + "\n"));
       edl += seconds_text(p.ns) + "\t" + seconds_text(p.end_ns) + (mark ? "\t2\n" : "\t3\n");
     }
-    if (!breaks && mark && p.ns / 1000000 > start_ms) {
-      chapters += chapter(start_ms, p.ns / 1000000, title);
-      start_ms = p.ns / 1000000;
+    if (!breaks && mark && p.ns / cutspot::NS_PER_MS > start_ms) {
+      chapters += chapter(start_ms, p.ns / cutspot::NS_PER_MS, title);
+      start_ms = p.ns / cutspot::NS_PER_MS;
       title = p.kind + (" " + time_text(p.ns));
     } else if (!breaks && mark && title == "Start") {
       title = p.kind + (" " + time_text(p.ns));
@@ -300,11 +300,11 @@ void check_documents(const run (&runs)[DOCUMENTS], std::uint64_t records, bool b
     if (!breaks) continue;
     check(!mark && p.ns == (&p == &items[0] ? 0 : (&p)[-1].end_ns) &&
               (ad ? p.end_ns >= p.ns : p.end_ns > p.ns) &&
-              (!ad || p.end_ns - p.ns >= shortest * 1000000000),
+              (!ad || p.end_ns - p.ns >= shortest * cutspot::NS_PER_SECOND),
           "the JSON document's parts", runs[JSON].out);
     const std::string number = std::to_string(++counts[ad]);
-    chapters +=
-        chapter(p.ns / 1000000, p.end_ns / 1000000, (ad ? "Advertising " : "Programme ") + number);
+    chapters += chapter(p.ns / cutspot::NS_PER_MS, p.end_ns / cutspot::NS_PER_MS,
+                        (ad ? "Advertising " : "Programme ") + number);
     if (ad) continue;
     script += "file " + quoted + "\n";
     if (p.ns > 0) script += "inpoint " + seconds_text(p.ns) + "\n";

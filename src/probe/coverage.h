@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "common/time_units.h"
+
 namespace cutspot::probe {
 
 // Pictures whose own durations add up to more than this multiple of the time their
@@ -16,7 +18,7 @@ inline constexpr std::int64_t CROWDING_FACTOR = 2;
 // Decoded pictures lasting less than this fraction of the recording's stated length,
 // and more than COVERAGE_SLACK_NS short of it, cover too little of it.
 inline constexpr double COVERED_FRACTION = 0.5;
-inline constexpr std::int64_t COVERAGE_SLACK_NS = 2'000'000'000;
+inline constexpr std::int64_t COVERAGE_SLACK_NS = 2 * NS_PER_SECOND;
 
 struct coverage {
   std::int64_t pictures_ns = 0;  // Sum of the decoded pictures' durations.
