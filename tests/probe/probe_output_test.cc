@@ -68,17 +68,16 @@ int rename_after_another(const char* from, const char* to) {
   put(to, "another run's");
   return REAL_OUTPUT_CALLS.rename_noreplace(from, to);
 }
-int no_noreplace(const char*, const char*) {
-  errno = EINVAL;
+// A rename that fails as a file system or kernel without it, or a failing device, would.
+template <int error>
+int rename_error(const char*, const char*) {
+  errno = error;
   return -1;
 }
+constexpr auto no_noreplace = rename_error<EINVAL>;
 int no_noreplace_after_another(const char* from, const char* to) {
   put(to, "another run's");
   return no_noreplace(from, to);
-}
-int no_syscall(const char*, const char*) {
-  errno = ENOSYS;
-  return -1;
 }
 
 TEST_F(OutputSafety, NeverReplacedWithoutForce) {
@@ -91,7 +90,7 @@ TEST_F(OutputSafety, NeverReplacedWithoutForce) {
       {"renameat2, another run first", rename_after_another, true},
       {"no renameat2 in the file system", no_noreplace, false},
       {"no renameat2 in the file system, another run first", no_noreplace_after_another, true},
-      {"no renameat2 in the kernel", no_syscall, false},
+      {"no renameat2 in the kernel", rename_error<ENOSYS>, false},
   };
   for (const auto& c : cases) {
     output_sys.rename_noreplace = c.noreplace;
@@ -101,9 +100,7 @@ TEST_F(OutputSafety, NeverReplacedWithoutForce) {
     EXPECT_EQ(ok, !c.appears) << c.what << ": " << reason;
     EXPECT_EQ(out.exists, c.appears) << c.what;
     EXPECT_EQ(content(path("a.evt")), c.appears ? "another run's" : "new") << c.what;
-    if (c.appears) {
-      EXPECT_EQ(reason, path("a.evt") + " exists; use --force to replace it");
-    }
+    EXPECT_EQ(reason, c.appears ? path("a.evt") + " exists; use --force to replace it" : "");
     EXPECT_EQ(names(), std::vector<std::string>{"a.evt"}) << c.what;
     unlink(path("a.evt").c_str());
   }
@@ -120,50 +117,28 @@ int fsync_fails(int) {
   errno = EIO;
   return -1;
 }
-int rename_fails(const char*, const char*) {
-  errno = EXDEV;
-  return -1;
-}
-int rename_denied(const char*, const char*) {
-  errno = EACCES;
-  return -1;
-}
 
 TEST_F(OutputSafety, EveryFailedCallFailsAndLeavesNothing) {
+  const auto NOREPLACE = REAL_OUTPUT_CALLS.rename_noreplace;
+  const char *EIO_TEXT = "cannot write the event file: Input/output error",
+             *EXDEV_TEXT = "cannot write A: Invalid cross-device link",
+             *EACCES_TEXT = "cannot write A: Permission denied";
   struct {
     const char* what;
     output_calls calls;
     bool replace;
     const char* reason;  // Empty: succeeds.
   } cases[] = {
-      {"short writes",
-       {write_short, ::fsync, ::rename, REAL_OUTPUT_CALLS.rename_noreplace},
-       false,
-       ""},
-      {"write",
-       {write_fails, ::fsync, ::rename, REAL_OUTPUT_CALLS.rename_noreplace},
-       false,
-       "cannot write the event file: Input/output error"},
-      {"fsync",
-       {::write, fsync_fails, ::rename, REAL_OUTPUT_CALLS.rename_noreplace},
-       false,
-       "cannot write the event file: Input/output error"},
-      {"fsync, --force",
-       {::write, fsync_fails, ::rename, REAL_OUTPUT_CALLS.rename_noreplace},
-       true,
-       "cannot write the event file: Input/output error"},
-      {"rename, --force",
-       {::write, ::fsync, rename_fails, REAL_OUTPUT_CALLS.rename_noreplace},
-       true,
-       "cannot write A: Invalid cross-device link"},
-      {"renameat2",
-       {::write, ::fsync, ::rename, rename_denied},
-       false,
-       "cannot write A: Permission denied"},
+      {"short writes", {write_short, ::fsync, ::rename, NOREPLACE}, false, ""},
+      {"write", {write_fails, ::fsync, ::rename, NOREPLACE}, false, EIO_TEXT},
+      {"fsync", {::write, fsync_fails, ::rename, NOREPLACE}, false, EIO_TEXT},
+      {"fsync, --force", {::write, fsync_fails, ::rename, NOREPLACE}, true, EIO_TEXT},
+      {"rename, --force", {::write, ::fsync, rename_error<EXDEV>, NOREPLACE}, true, EXDEV_TEXT},
+      {"renameat2", {::write, ::fsync, ::rename, rename_error<EACCES>}, false, EACCES_TEXT},
       {"rename after the claim",
-       {::write, ::fsync, rename_fails, no_noreplace},
+       {::write, ::fsync, rename_error<EXDEV>, no_noreplace},
        false,
-       "cannot write A: Invalid cross-device link"},
+       EXDEV_TEXT},
   };
   for (const auto& c : cases) {
     output_sys = c.calls;
@@ -200,7 +175,7 @@ int rename_signalled(const char* from, const char* to) {
 }
 int rename_signalled_fails(const char* from, const char* to) {
   raise(SIGUSR1);
-  return rename_denied(from, to);
+  return rename_error<EACCES>(from, to);
 }
 
 TEST_F(OutputSafety, SignalsWaitUntilTheFileIsInPlace) {
