@@ -80,32 +80,72 @@ std::vector<unsigned char> quadrant_picture(int linesize) {
   return pic;
 }
 
-TEST(ProbeDarkness, QuadrantsOfTheCentre) {
-  std::vector<unsigned char> pic = quadrant_picture(32);
-  luma_plane p = plane_of(pic, 20, 10, 32);
-  EXPECT_EQ(region_levels(p).samples, (samples{10, 20, 30, 40}));
-  p.full_range = true;  // 10 * 219 / 255 + 16 = 24.6
-  EXPECT_EQ(region_levels(p).samples, (samples{25, 33, 42, 50}));
-
-  // Bottom-up pictures have a negative line size.
-  p.full_range = false;
-  p.data = pic.data() + 9 * 32;
-  p.linesize = -32;
-  EXPECT_EQ(region_levels(p).samples, (samples{30, 40, 10, 20}));
+samples all(unsigned char level) {
+  return {level, level, level, level};
 }
 
-// A black picture of 200x40 (cells of one pixel; quadrants of 80x16 = 1280 cells, of
-// which 12 may be brighter) with a number of lit pixels in the top left quadrant.
-TEST(ProbeDarkness, NearlyAllOfTheQuadrant) {
+// n 16-bit words of v, little- or big-endian.
+std::vector<unsigned char> words(int n, unsigned v, bool big_endian) {
+  const auto low = static_cast<unsigned char>(v & 0xff), high = static_cast<unsigned char>(v >> 8);
+  std::vector<unsigned char> out;
+  for (int i = 0; i < n; ++i)
+    out.insert(out.end(), {big_endian ? high : low, big_endian ? low : high});
+  return out;
+}
+
+luma_plane layout(int width, int height, int linesize, int step = 1, int depth = 8, int shift = 0,
+                  bool big_endian = false, bool full_range = false) {
+  return {nullptr, linesize, width, height, step, 0, depth, shift, big_endian, full_range};
+}
+
+TEST(ProbeDarkness, LayoutsAndRanges) {
+  // The quadrants of the centre, in full range (10 * 219 / 255 + 16 = 24.6) and bottom up
+  // (a negative line size); 10-bit words little-endian, and big-endian shifted up by 6
+  // (as P010); one pixel, where every quadrant but the last is empty and takes the rest's
+  // cells, and 0 is raised to 1 since a sample of 0 would mean none; packed YUYV, luma at
+  // every second byte; all 255, the largest sums.
   struct {
-    int lit;
-    unsigned char want;
-  } cases[] = {{0, 16}, {12, 16}, {13, 200}, {1280, 200}};
+    samples want;
+    std::vector<unsigned char> pic;
+    luma_plane p;  // Its data: the picture from first_byte on.
+    int first_byte = 0;
+  } cases[] = {
+      {{10, 20, 30, 40}, quadrant_picture(32), layout(20, 10, 32)},
+      {{25, 33, 42, 50}, quadrant_picture(32), layout(20, 10, 32, 1, 8, 0, false, true)},
+      {{30, 40, 10, 20}, quadrant_picture(32), layout(20, 10, -32), 9 * 32},
+      {all(235), words(16, 940, false), layout(4, 4, 8, 2, 10)},
+      {all(16), words(16, 64 << 6, true), layout(4, 4, 8, 2, 10, 6, true)},
+      {all(1), {0}, layout(1, 1, 1)},
+      {all(200), {200, 99, 200, 99, 200, 99, 200, 99}, layout(2, 2, 4, 2)},
+      {all(255), std::vector<unsigned char>(1920 * 1080, 255), layout(1920, 1080, 1920)},
+  };
+  for (auto& c : cases) {
+    c.p.data = c.pic.data() + c.first_byte;
+    EXPECT_EQ(region_levels(c.p).samples, c.want) << c.p.width << "x" << c.p.height;
+  }
+}
+
+// A picture of 200x40 at one level (cells of one pixel; quadrants of 80x16 = 1280 cells,
+// of which 12 may be brighter; 51 are 1% of all 5120) with a number of pixels at another
+// in the top left quadrant: its sample, and the darkest cells' level.
+TEST(ProbeDarkness, NearlyAllOfTheQuadrantAndTheDarkestCells) {
+  struct {
+    unsigned char level, other;
+    int others;
+    samples want;
+    int darkest;
+  } cases[] = {{16, 200, 0, all(16), 16},
+               {16, 200, 12, all(16), 16},
+               {16, 200, 13, {200, 16, 16, 16}, 16},
+               {16, 200, 1280, {200, 16, 16, 16}, 16},
+               {60, 5, 51, all(60), 5},
+               {60, 5, 50, all(60), 60}};
   for (const auto& c : cases) {
-    std::vector<unsigned char> pic(200 * 40, 16);
-    for (int i = 0; i < c.lit; ++i) pic[(4 + i / 80) * 200 + 20 + i % 80] = 200;
-    luma_plane p = plane_of(pic, 200, 40, 200);
-    EXPECT_EQ(region_levels(p).samples, (samples{c.want, 16, 16, 16})) << c.lit << " lit pixels";
+    std::vector<unsigned char> pic(200 * 40, c.level);
+    for (int i = 0; i < c.others; ++i) pic[(4 + i / 80) * 200 + 20 + i % 80] = c.other;
+    picture_levels got = region_levels(plane_of(pic, 200, 40, 200));
+    EXPECT_EQ(got.samples, c.want) << c.others << " at " << int{c.other};
+    EXPECT_EQ(got.darkest, c.darkest) << c.others << " at " << int{c.other};
   }
 }
 
@@ -150,42 +190,6 @@ TEST(ProbeDarkness, AnySizeAndAlignment) {
       EXPECT_EQ(region_levels(p).samples, reference_levels(p)) << s.width << "x" << s.height;
     }
   }
-  // All 255: the largest sums.
-  std::vector<unsigned char> white(1920 * 1080, 255);
-  EXPECT_EQ(region_levels(plane_of(white, 1920, 1080, 1920)).samples,
-            (samples{255, 255, 255, 255}));
-}
-
-TEST(ProbeDarkness, WideSamples) {
-  // 10-bit little-endian words, and the same big-endian and shifted up by 6 (as P010).
-  for (int variant = 0; variant < 2; ++variant) {
-    std::vector<unsigned char> pic(4 * 4 * 2);
-    for (int i = 0; i < 16; ++i) {
-      unsigned v = variant == 0 ? 940u : 64u << 6;
-      pic[2 * i] = static_cast<unsigned char>(variant == 0 ? v & 0xff : v >> 8);
-      pic[2 * i + 1] = static_cast<unsigned char>(variant == 0 ? v >> 8 : v & 0xff);
-    }
-    luma_plane p = plane_of(pic, 4, 4, 8);
-    p.step = 2;
-    p.depth = 10;
-    p.shift = variant == 0 ? 0 : 6;
-    p.big_endian = variant == 1;
-    unsigned char want = variant == 0 ? 235 : 16;
-    EXPECT_EQ(region_levels(p).samples, (samples{want, want, want, want}));
-  }
-}
-
-TEST(ProbeDarkness, TinyAndPackedPictures) {
-  // One pixel: every quadrant but the last is empty and takes the rest's cells; 0 is
-  // raised to 1, since a sample of 0 would mean none.
-  std::vector<unsigned char> one = {0};
-  EXPECT_EQ(region_levels(plane_of(one, 1, 1, 1)).samples, (samples{1, 1, 1, 1}));
-  // Packed YUYV: luma at every second byte.
-  std::vector<unsigned char> yuyv(2 * 2 * 2);
-  for (int i = 0; i < 8; ++i) yuyv[i] = i % 2 == 0 ? 200 : 99;
-  luma_plane p = plane_of(yuyv, 2, 2, 4);
-  p.step = 2;
-  EXPECT_EQ(region_levels(p).samples, (samples{200, 200, 200, 200}));
 }
 
 // Pictures one after the other (four samples and the darkest cells' level) and the samples
@@ -227,16 +231,6 @@ TEST(ProbeDarkness, LiftedBlack) {
       picture_levels p{c.steps[i].in, c.steps[i].darkest};
       EXPECT_EQ(without_lift(black, p), c.steps[i].want) << c.name << ", picture " << i;
     }
-  }
-}
-
-TEST(ProbeDarkness, DarkestCells) {
-  // 1% of the cells (51 of the 5120 cells of one pixel of a 200x40 picture) at 5, the
-  // rest at 60: the darkest level is 5; with one fewer, 60.
-  for (int dark : {51, 50}) {
-    std::vector<unsigned char> pic(200 * 40, 60);
-    for (int i = 0; i < dark; ++i) pic[(4 + i / 80) * 200 + 20 + i % 80] = 5;
-    EXPECT_EQ(region_levels(plane_of(pic, 200, 40, 200)).darkest, dark == 51 ? 5 : 60) << dark;
   }
 }
 
