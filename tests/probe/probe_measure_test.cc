@@ -17,13 +17,10 @@ namespace {
 
 using samples = std::array<unsigned char, 4>;
 
-luma_plane plane_of(std::vector<unsigned char>& pic, int width, int height, int linesize) {
-  luma_plane p;
-  p.data = pic.data();
-  p.linesize = linesize;
-  p.width = width;
-  p.height = height;
-  return p;
+luma_plane plane_of(const unsigned char* data, int width, int height, int linesize, int step = 1,
+                    int depth = 8, int shift = 0, bool big_endian = false,
+                    bool full_range = false) {
+  return {data, linesize, width, height, step, 0, depth, shift, big_endian, full_range};
 }
 
 // The samples by their definition, the slow way: for each quadrant of the central 80%,
@@ -93,11 +90,6 @@ std::vector<unsigned char> words(int n, unsigned v, bool big_endian) {
   return out;
 }
 
-luma_plane layout(int width, int height, int linesize, int step = 1, int depth = 8, int shift = 0,
-                  bool big_endian = false, bool full_range = false) {
-  return {nullptr, linesize, width, height, step, 0, depth, shift, big_endian, full_range};
-}
-
 TEST(ProbeDarkness, LayoutsAndRanges) {
   // The quadrants of the centre, in full range (10 * 219 / 255 + 16 = 24.6) and bottom up
   // (a negative line size); 10-bit words little-endian, and big-endian shifted up by 6
@@ -110,14 +102,14 @@ TEST(ProbeDarkness, LayoutsAndRanges) {
     luma_plane p;  // Its data: the picture from first_byte on.
     int first_byte = 0;
   } cases[] = {
-      {{10, 20, 30, 40}, quadrant_picture(32), layout(20, 10, 32)},
-      {{25, 33, 42, 50}, quadrant_picture(32), layout(20, 10, 32, 1, 8, 0, false, true)},
-      {{30, 40, 10, 20}, quadrant_picture(32), layout(20, 10, -32), 9 * 32},
-      {all(235), words(16, 940, false), layout(4, 4, 8, 2, 10)},
-      {all(16), words(16, 64 << 6, true), layout(4, 4, 8, 2, 10, 6, true)},
-      {all(1), {0}, layout(1, 1, 1)},
-      {all(200), {200, 99, 200, 99, 200, 99, 200, 99}, layout(2, 2, 4, 2)},
-      {all(255), std::vector<unsigned char>(1920 * 1080, 255), layout(1920, 1080, 1920)},
+      {{10, 20, 30, 40}, quadrant_picture(32), plane_of(nullptr, 20, 10, 32)},
+      {{25, 33, 42, 50}, quadrant_picture(32), plane_of(nullptr, 20, 10, 32, 1, 8, 0, false, true)},
+      {{30, 40, 10, 20}, quadrant_picture(32), plane_of(nullptr, 20, 10, -32), 9 * 32},
+      {all(235), words(16, 940, false), plane_of(nullptr, 4, 4, 8, 2, 10)},
+      {all(16), words(16, 64 << 6, true), plane_of(nullptr, 4, 4, 8, 2, 10, 6, true)},
+      {all(1), {0}, plane_of(nullptr, 1, 1, 1)},
+      {all(200), {200, 99, 200, 99, 200, 99, 200, 99}, plane_of(nullptr, 2, 2, 4, 2)},
+      {all(255), std::vector<unsigned char>(1920 * 1080, 255), plane_of(nullptr, 1920, 1080, 1920)},
   };
   for (auto& c : cases) {
     c.p.data = c.pic.data() + c.first_byte;
@@ -143,7 +135,7 @@ TEST(ProbeDarkness, NearlyAllOfTheQuadrantAndTheDarkestCells) {
   for (const auto& c : cases) {
     std::vector<unsigned char> pic(200 * 40, c.level);
     for (int i = 0; i < c.others; ++i) pic[(4 + i / 80) * 200 + 20 + i % 80] = c.other;
-    picture_levels got = region_levels(plane_of(pic, 200, 40, 200));
+    picture_levels got = region_levels(plane_of(pic.data(), 200, 40, 200));
     EXPECT_EQ(got.samples, c.want) << c.others << " at " << int{c.other};
     EXPECT_EQ(got.darkest, c.darkest) << c.others << " at " << int{c.other};
   }
@@ -159,7 +151,7 @@ TEST(ProbeDarkness, LitDetailsAndNoise) {
     // and four of the other, so its mean is 19 or 21, where single pixels reach 28.
     for (int x = 0; x < 180; ++x) pic[y * 180 + x] = (x / 2 + y / 2) % 2 ? 28 : 12;
   }
-  luma_plane p = plane_of(pic, 180, 144, 180);
+  luma_plane p = plane_of(pic.data(), 180, 144, 180);
   EXPECT_EQ(region_levels(p).samples, (samples{21, 21, 21, 21}));
   EXPECT_EQ(region_levels(p).samples, reference_levels(p));
   // A lit window of 12x12 pixels (3% of the top right quadrant of 72x58 pixels, and two
@@ -185,7 +177,7 @@ TEST(ProbeDarkness, AnySizeAndAlignment) {
         state = state * 1103515245u + 12345u;
         b = static_cast<unsigned char>(state >> 23);
       }
-      luma_plane p = plane_of(pic, s.width - start, s.height, s.width + 3);
+      luma_plane p = plane_of(pic.data(), s.width - start, s.height, s.width + 3);
       p.data += start;
       EXPECT_EQ(region_levels(p).samples, reference_levels(p)) << s.width << "x" << s.height;
     }
@@ -205,25 +197,19 @@ TEST(ProbeDarkness, LiftedBlack) {
     std::vector<step> steps;
   } cases[] = {
       {"digital: black at 16, nothing lifted",
-       {{{200, 200, 200, 200}, 40, {200, 200, 200, 200}},
-        {{16, 16, 16, 16}, 16, {16, 16, 16, 16}},
-        {{33, 33, 33, 33}, 32, {33, 33, 33, 33}}}},
+       {{all(200), 40, all(200)}, {all(16), 16, all(16)}, {all(33), 32, all(33)}}},
       {"analog: black at 32, lifted by 16 from its first picture on",
-       {{{40, 40, 40, 40}, 30, {40, 40, 40, 40}},
+       {{all(40), 30, all(40)},
         {{33, 33, 34, 33}, 32, {17, 17, 18, 17}},
         {{200, 43, 12, 1}, 10, {184, 27, 1, 1}}}},
       {"flat means all four samples within 3 of the darkest cells",
        {{{20, 19, 19, 19}, 16, {20, 19, 19, 19}},
         {{28, 27, 27, 27}, 25, {19, 18, 18, 18}},
-        {{24, 24, 24, 24}, 20, {15, 15, 15, 15}}}},
+        {all(24), 20, all(15)}}},
       {"dark means 35 at most; the lift is 16 at most",
-       {{{36, 36, 36, 36}, 34, {36, 36, 36, 36}},
-        {{35, 35, 35, 35}, 34, {19, 19, 19, 19}},
-        {{33, 33, 33, 33}, 33, {17, 17, 17, 17}}}},
+       {{all(36), 34, all(36)}, {all(35), 34, all(19)}, {all(33), 33, all(17)}}},
       {"a lower black later lowers the lift",
-       {{{30, 30, 30, 30}, 28, {18, 18, 18, 18}},
-        {{17, 17, 17, 17}, 16, {17, 17, 17, 17}},
-        {{30, 30, 30, 30}, 28, {30, 30, 30, 30}}}},
+       {{all(30), 28, all(18)}, {all(17), 16, all(17)}, {all(30), 28, all(30)}}},
   };
   for (const auto& c : cases) {
     black_level black;
@@ -246,9 +232,7 @@ TEST(ProbeAudioScale, FloorAndCeiling) {
   for (const auto& c : cases) {
     EXPECT_EQ(audio_value(std::pow(10.0, c.db / 10)), c.want) << c.db << " dB";
   }
-  EXPECT_EQ(audio_value(0), 0u);
-  EXPECT_EQ(audio_value(-1), 0u);
-  EXPECT_EQ(audio_value(NAN), 0u);
+  for (double nothing : {0.0, -1.0, double{NAN}}) EXPECT_EQ(audio_value(nothing), 0u) << nothing;
   EXPECT_EQ(audio_value(INFINITY), AUDIO_VALUE_MAX);
 }
 
