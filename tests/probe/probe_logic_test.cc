@@ -151,12 +151,7 @@ TEST(ProbeRegions, TvScale) {
 std::vector<audio_window> windows_of(window_accumulator& acc, const unsigned char** planes,
                                      sample_layout layout, int samples, int rate,
                                      std::int64_t time_ns) {
-  audio_block b;
-  b.layout = layout;
-  b.data = planes;
-  b.samples = samples;
-  b.sample_rate = rate;
-  b.time_ns = time_ns;
+  audio_block b{layout, planes, samples, rate, time_ns};
   std::vector<audio_window> out;
   add_audio(acc, b, out);
   return out;

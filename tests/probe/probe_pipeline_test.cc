@@ -183,19 +183,12 @@ piped run_pipeline(std::int64_t origin, const std::vector<input>& inputs, bool s
   for (const input& in : inputs) {
     if (in.kind == 'v') {
       std::fill(picture.begin(), picture.end(), static_cast<unsigned char>(in.level));
-      luma_plane plane;
-      plane.data = picture.data();
-      plane.linesize = plane.width = 64;
-      plane.height = 48;
-      add_picture(p, plane, in.raw_ns, in.duration_ns);
+      add_picture(p, {.data = picture.data(), .linesize = 64, .width = 64, .height = 48}, in.raw_ns,
+                  in.duration_ns);
     } else {
       std::fill(sound.begin(), sound.end(), static_cast<float>(in.level) / 100);
       const unsigned char* planes[] = {reinterpret_cast<const unsigned char*>(sound.data())};
-      audio_block block;
-      block.layout = {sample_kind::f32, false, 1};
-      block.data = planes;
-      block.samples = 960;
-      block.sample_rate = 48000;
+      audio_block block{{sample_kind::f32, false, 1}, planes, 960, 48000, NO_TIME};
       if (in.kind == 's') block.time_ns = in.raw_ns;
       add_sound(p, block, 20 * MS);
     }
