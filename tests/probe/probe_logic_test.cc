@@ -51,9 +51,9 @@ TEST(ProbeOptions, Accepted) {
     EXPECT_EQ(o.output, c.output) << c.input;
     EXPECT_EQ(o.audio_stream, c.audio) << c.input;
     EXPECT_EQ(o.threads, c.threads) << c.input;
-    for (bool flag : {o.force, o.quiet, o.no_audio_ok, o.full_decode}) {
-      EXPECT_EQ(flag, c.flags) << c.input;
-    }
+    EXPECT_EQ((std::vector<bool>{o.force, o.quiet, o.no_audio_ok, o.full_decode}),
+              std::vector<bool>(4, c.flags))
+        << c.input;
   }
 }
 

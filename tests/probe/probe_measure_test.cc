@@ -145,20 +145,16 @@ TEST(ProbeDarkness, NearlyAllOfTheQuadrantAndTheDarkestCells) {
 // around black is averaged over cells (of 6x6 pixels in a picture 144 high, every
 // second pixel taken) before the percentile.
 TEST(ProbeDarkness, LitDetailsAndNoise) {
+  // Squares of 2x2 pixels of 12 and 28 by turns: a cell's 3x3 samples hold five of one and
+  // four of the other, so its mean is 19 or 21, where single pixels reach 28.
   std::vector<unsigned char> pic(180 * 144);
-  for (int y = 0; y < 144; ++y) {
-    // Squares of 2x2 pixels of 12 and 28 by turns: a cell's 3x3 samples hold five of one
-    // and four of the other, so its mean is 19 or 21, where single pixels reach 28.
-    for (int x = 0; x < 180; ++x) pic[y * 180 + x] = (x / 2 + y / 2) % 2 ? 28 : 12;
-  }
+  for (int i = 0; i < 180 * 144; ++i) pic[i] = (i % 180 / 2 + i / 180 / 2) % 2 ? 28 : 12;
   luma_plane p = plane_of(pic.data(), 180, 144, 180);
   EXPECT_EQ(region_levels(p).samples, (samples{21, 21, 21, 21}));
   EXPECT_EQ(region_levels(p).samples, reference_levels(p));
   // A lit window of 12x12 pixels (3% of the top right quadrant of 72x58 pixels, and two
   // of its 120 cells wholly) lifts its sample to 180, though its mean stays dark (25).
-  for (int y = 30; y < 42; ++y) {
-    for (int x = 120; x < 132; ++x) pic[y * 180 + x] = 180;
-  }
+  for (int i = 0; i < 12 * 12; ++i) pic[(30 + i / 12) * 180 + 120 + i % 12] = 180;
   EXPECT_EQ(region_levels(p).samples, (samples{21, 180, 21, 21}));
   EXPECT_EQ(region_levels(p).samples, reference_levels(p));
 }

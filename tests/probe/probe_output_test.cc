@@ -68,12 +68,14 @@ int rename_after_another(const char* from, const char* to) {
   put(to, "another run's");
   return REAL_OUTPUT_CALLS.rename_noreplace(from, to);
 }
-// A rename that fails as a file system or kernel without it, or a failing device, would.
-template <int error>
-int rename_error(const char*, const char*) {
+// A call that fails as a device, or a file system or kernel without it, would.
+template <int error, class R, class... Args>
+R failing(Args...) {
   errno = error;
   return -1;
 }
+template <int error>
+constexpr auto rename_error = failing<error, int, const char*, const char*>;
 constexpr auto no_noreplace = rename_error<EINVAL>;
 int no_noreplace_after_another(const char* from, const char* to) {
   put(to, "another run's");
@@ -106,17 +108,11 @@ TEST_F(OutputSafety, NeverReplacedWithoutForce) {
   }
 }
 
-ssize_t write_fails(int, const void*, std::size_t) {
-  errno = EIO;
-  return -1;
-}
 ssize_t write_short(int fd, const void* data, std::size_t size) {
   return REAL_OUTPUT_CALLS.write(fd, data, size > 1 ? 1 : size);
 }
-int fsync_fails(int) {
-  errno = EIO;
-  return -1;
-}
+constexpr auto write_fails = failing<EIO, ssize_t, int, const void*, std::size_t>;
+constexpr auto fsync_fails = failing<EIO, int, int>;
 
 TEST_F(OutputSafety, EveryFailedCallFailsAndLeavesNothing) {
   const auto NOREPLACE = REAL_OUTPUT_CALLS.rename_noreplace;
