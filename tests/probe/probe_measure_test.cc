@@ -64,15 +64,13 @@ TEST(ProbeDarkness, CellSize) {
   }
 }
 
-// A 20x10 picture: a border of 255 around quadrants of 10, 20, 30 and 40 (8-bit).
-std::vector<unsigned char> quadrant_picture(int linesize) {
-  std::vector<unsigned char> pic(static_cast<std::size_t>(linesize) * 10, 7);
-  for (int y = 0; y < 10; ++y) {
-    for (int x = 0; x < 20; ++x) {
-      bool border = x < 2 || x >= 18 || y < 1 || y >= 9;
-      unsigned char q = static_cast<unsigned char>(10 * (1 + (x >= 10) + 2 * (y >= 5)));
-      pic[static_cast<std::size_t>(y * linesize + x)] = border ? 255 : q;
-    }
+// A 20x10 picture in lines of 32 bytes: a border of 255 around quadrants of 10, 20, 30, 40.
+std::vector<unsigned char> quadrant_picture() {
+  std::vector<unsigned char> pic(32 * 10, 7);
+  for (int i = 0; i < 32 * 10; ++i) {
+    const int x = i % 32, y = i / 32;
+    if (x < 20)
+      pic[i] = x < 2 || x >= 18 || y < 1 || y >= 9 ? 255 : 10 * (1 + (x >= 10) + 2 * (y >= 5));
   }
   return pic;
 }
@@ -102,9 +100,9 @@ TEST(ProbeDarkness, LayoutsAndRanges) {
     luma_plane p;  // Its data: the picture from first_byte on.
     int first_byte = 0;
   } cases[] = {
-      {{10, 20, 30, 40}, quadrant_picture(32), plane_of(nullptr, 20, 10, 32)},
-      {{25, 33, 42, 50}, quadrant_picture(32), plane_of(nullptr, 20, 10, 32, 1, 8, 0, false, true)},
-      {{30, 40, 10, 20}, quadrant_picture(32), plane_of(nullptr, 20, 10, -32), 9 * 32},
+      {{10, 20, 30, 40}, quadrant_picture(), plane_of(nullptr, 20, 10, 32)},
+      {{25, 33, 42, 50}, quadrant_picture(), plane_of(nullptr, 20, 10, 32, 1, 8, 0, false, true)},
+      {{30, 40, 10, 20}, quadrant_picture(), plane_of(nullptr, 20, 10, -32), 9 * 32},
       {all(235), words(16, 940, false), plane_of(nullptr, 4, 4, 8, 2, 10)},
       {all(16), words(16, 64 << 6, true), plane_of(nullptr, 4, 4, 8, 2, 10, 6, true)},
       {all(1), {0}, plane_of(nullptr, 1, 1, 1)},
@@ -264,12 +262,11 @@ TEST(ProbeAudioScale, SilenceMeansSilence) {
   // An analog recording: hiss at -56 dBFS (its quietest window -56.5) is quiet up to
   // 2.6 dB above its quietest window; room tone as loud as the hiss (3 dB more) is not;
   // and a burst changes nothing here either.
-  std::vector<double> analog = {-56.5, -56, -55.5, -20, -14};
-  EXPECT_EQ(quiet_in(analog, {-55.5, -54.0, -53.8, -53}),
-            (std::vector<bool>{true, true, false, false}));
-  analog.push_back(0);
-  EXPECT_EQ(quiet_in(analog, {-55.5, -54.0, -53.8, -53}),
-            (std::vector<bool>{true, true, false, false}));
+  for (double burst : {-14.0, 0.0}) {
+    EXPECT_EQ(quiet_in({-56.5, -56, -55.5, -20, -14, burst}, {-55.5, -54.0, -53.8, -53}),
+              (std::vector<bool>{true, true, false, false}))
+        << burst;
+  }
 }
 
 }  // namespace
