@@ -21,10 +21,6 @@
 namespace cutspot::probe {
 namespace {
 
-const unsigned char* bytes(const char* text) {
-  return reinterpret_cast<const unsigned char*>(text);
-}
-
 std::string content(const std::string& p) {
   std::ifstream in(p, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
@@ -59,7 +55,8 @@ struct OutputSafety : ::testing::Test {
   // from one that ignores it and from 0666 less it.
   bool write_new(bool replace, std::string* reason, output_file* out) {
     if (!open_output(path("a.evt"), replace, 040, out, reason)) return false;
-    return write_all(out->fd, bytes("new"), 3, reason) && commit_output(out, reason);
+    return write_all(out->fd, reinterpret_cast<const unsigned char*>("new"), 3, reason) &&
+           commit_output(out, reason);
   }
 };
 
