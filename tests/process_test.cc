@@ -112,27 +112,23 @@ TEST(Process, WhatTheFileSystemGives) {
   // Reports size 0, and is then read as empty instead of for ever.
   std::filesystem::create_symlink("/proc/self/pagemap", dir.path() + "/pagemap.evt");
   const std::string usage = "Usage: cutspot [-p<sec>] [-i<sec>] [-graph] <evt-file>\n";
-  const run_case rows[] = {
-      {{"season 2.evt/ep 1.evt"}, 0, "Fseason 2.evt/ep 1.mpg\nA000:40.510\nE\n", ""},
-      {{"folder.evt"}, 1, "", "cutspot: cannot read 'folder.evt': is a directory\n"},
-      {{"fifo.evt"}, 1, "", "cutspot: cannot read 'fifo.evt': not a regular file\n"},
-      {{"dangling.evt"},
-       2,
-       usage,
-       "cutspot: cannot open 'dangling.evt': No such file or directory\n"},
-      {{"pagemap.evt"},
-       0,
-       "Fpagemap.mpg\nE\n",
-       "cutspot: warning: 'pagemap.evt' holds no whole record\n"},
-  };
   stdout_target here;
   here.working_directory = dir.path();
-  for (const run_case& row : rows) {
-    const process_result r = run_cutspot(row.args, here);
-    EXPECT_EQ(r.status, row.status) << row.args[0];
-    EXPECT_EQ(r.out, row.out) << row.args[0];
-    EXPECT_EQ(r.err, row.err) << row.args[0];
-  }
+  expect_rows(
+      {
+          {{"season 2.evt/ep 1.evt"}, 0, "Fseason 2.evt/ep 1.mpg\nA000:40.510\nE\n", ""},
+          {{"folder.evt"}, 1, "", "cutspot: cannot read 'folder.evt': is a directory\n"},
+          {{"fifo.evt"}, 1, "", "cutspot: cannot read 'fifo.evt': not a regular file\n"},
+          {{"dangling.evt"},
+           2,
+           usage,
+           "cutspot: cannot open 'dangling.evt': No such file or directory\n"},
+          {{"pagemap.evt"},
+           0,
+           "Fpagemap.mpg\nE\n",
+           "cutspot: warning: 'pagemap.evt' holds no whole record\n"},
+      },
+      [&](const std::vector<std::string>& args) { return run_cutspot(args, here); });
 }
 
 TEST(Process, ARealReadError) {
@@ -161,20 +157,16 @@ TEST(Process, ARealReadError) {
 TEST(Process, EvtgenHelp) {
   const std::string usage =
       "usage: evtgen [--seconds N] [--bytes N] [--seed N] [--loudest N] [--break-every N]\n";
-  const run_case rows[] = {
-      {{"--help"}, 0, usage, ""},
-      {{"-h"}, 0, usage, ""},
-      {{"--seconds", "1", "--help"}, 0, usage, ""},
-      {{"--bogus"}, 2, "", usage},
-      {{"--seconds"}, 2, "", usage},
-      {{"--loudest", "9"}, 2, "", usage},
-  };
-  for (const auto& row : rows) {
-    const process_result r = run_process(CUTSPOT_EVTGEN, row.args);
-    EXPECT_EQ(r.status, row.status) << row.args[0];
-    EXPECT_EQ(r.out, row.out) << row.args[0];
-    EXPECT_EQ(r.err, row.err) << row.args[0];
-  }
+  expect_rows(
+      {
+          {{"--help"}, 0, usage, ""},
+          {{"-h"}, 0, usage, ""},
+          {{"--seconds", "1", "--help"}, 0, usage, ""},
+          {{"--bogus"}, 2, "", usage},
+          {{"--seconds"}, 2, "", usage},
+          {{"--loudest", "9"}, 2, "", usage},
+      },
+      [](const std::vector<std::string>& args) { return run_process(CUTSPOT_EVTGEN, args); });
 }
 
 }  // namespace

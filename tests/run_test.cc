@@ -100,10 +100,7 @@ TEST(Run, RefusalsSayWhy) {
           missing("o\xe0\x80\x80.evt", "'o\\xe0\\x80\\x80.evt'"),
           missing("o\xe0\x9f\xbf.evt", "'o\\xe0\\x9f\\xbf.evt'"),
           missing("o\xe0\xa0\x80.evt", "'o\xe0\xa0\x80.evt'"),
-          {{"gone.evt"},
-           2,
-           USAGE_TEXT,
-           "cutspot: cannot open 'gone.evt': No such file or directory\n"},
+          missing("gone.evt", "'gone.evt'"),
       },
       {{"show.evt", two_breaks()}});
 }
@@ -169,9 +166,8 @@ TEST(Run, HelpAndVersion) {
   const std::string help = run_in_memory({"--help"}, {}).out;
   EXPECT_TRUE(help.starts_with(USAGE_TEXT)) << help;
   for (const char* option : {"-p<sec>", "-i<sec>", "-graph", "-svg", "-json", "-edl", "-chapters",
-                             "Exit status", "cutspot(1)", "-h, --help", "--          end of"}) {
+                             "Exit status", "cutspot(1)", "-h, --help", "--          end of"})
     EXPECT_NE(help.find(option), std::string::npos) << option;
-  }
   const std::string version =
       "cutspot " CUTSPOT_VERSION "\nLicence: MIT; free software, without warranty.\n";
   expect_runs(
