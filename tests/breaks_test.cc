@@ -44,9 +44,8 @@ TEST(Breaks, GridFit) {
       {91 * SEC, 0, std::nullopt},
       {21 * SEC, 7 * SEC, 0},
   };
-  for (const row& r : rows) {
+  for (const row& r : rows)
     EXPECT_EQ(grid_fit(r.length_ns, r.grid_ns), r.fit) << r.length_ns << " on " << r.grid_ns;
-  }
 }
 
 TEST(Breaks, LoudnessPercentiles) {
@@ -149,10 +148,9 @@ TEST(Breaks, WhatStartsJoinsOrEndsABreak) {
       {"two blocks", join({programme(100), block({30, 20, 15}), programme(200), block({20, 20})}),
        "B001:40.310 002:46.410\nB006:07.110 006:48.000\n"},
   };
-  for (const row& r : rows) {
+  for (const row& r : rows)
     EXPECT_EQ(breaks_of(broadcast(r.segments), r.options), "Fshow.mpg\n" + r.breaks + "E\n")
         << r.what;
-  }
 }
 
 TEST(Breaks, TheCuttingScriptNamesTheRecordingThatExists) {

@@ -58,10 +58,9 @@ TEST(Documents, SmallFilesInEveryFormat) {
                                                       {"-chapters", "ffmeta"},
                                                       {"-p300", "cut"}};
   for (const char* name : {"gap", "extreme"}) {
-    for (const auto& [option, extension] : formats) {
+    for (const auto& [option, extension] : formats)
       expect_golden(std::string(name) + "." + extension,
                     run_in_memory({option, std::string(name) + ".evt"}, files));
-    }
   }
 }
 
@@ -88,22 +87,19 @@ TEST(Documents, TheSampleAsShipped) {
 // 200, sound 10000).
 std::string paused(const event_record& after, std::int64_t resume) {
   std::vector<event_record> r;
-  for (std::int64_t t = SEC; t <= 2900 * MS; t += 40 * MS) {
+  for (std::int64_t t = SEC; t <= 2900 * MS; t += 40 * MS)
     r.insert(r.end(), {audio(t, 4000), video(t + 20 * MS, 100)});
-  }
   r.push_back(after);
-  for (std::int64_t t = resume; t <= 7 * SEC; t += 40 * MS) {
+  for (std::int64_t t = resume; t <= 7 * SEC; t += 40 * MS)
     r.insert(r.end(), {audio(t, 5000), video(t + 20 * MS, 200)});
-  }
   return event_file(r);
 }
 
 // A record back in the column before a pause, after the pause's first record.
 std::string back_before_a_pause() {
   std::vector<event_record> r;
-  for (std::int64_t t = SEC; t < 2890 * MS; t += 40 * MS) {
+  for (std::int64_t t = SEC; t < 2890 * MS; t += 40 * MS)
     r.insert(r.end(), {audio(t, 4000), video(t + 20 * MS, 100)});
-  }
   r.insert(r.end(), {video(2890 * MS, 100), video(5500 * MS, 200), video(2905 * MS, 50)});
   return event_file(r);
 }
