@@ -67,24 +67,13 @@ TEST(Text, IncrementalTimeStampsEqualFreshOnes) {
 }
 
 TEST(Text, BarsRoundUpAndClip) {
+  // The largest level does not wrap to an empty bar.
   const struct {
     std::uint32_t level;
     std::size_t video, audio;
-  } rows[] = {
-      {0, 0, 0},
-      {1, 1, 1},
-      {8, 1, 1},
-      {9, 2, 1},
-      {64, 8, 1},
-      {65, 9, 1},
-      {200, 9, 1},
-      {201, 9, 2},
-      {256, 9, 2},
-      {9600, 9, 48},
-      {9601, 9, 49},
-      {10000, 9, 49},
-      {4294967295u, 9, 49},  // No wrap to an empty bar.
-  };
+  } rows[] = {{0, 0, 0},     {1, 1, 1},      {8, 1, 1},           {9, 2, 1},   {64, 8, 1},
+              {65, 9, 1},    {200, 9, 1},    {201, 9, 2},         {256, 9, 2}, {9600, 9, 48},
+              {9601, 9, 49}, {10000, 9, 49}, {4294967295u, 9, 49}};
   for (const auto& r : rows) {
     const std::string video(video_bar(r.level)), audio(audio_bar(r.level));
     EXPECT_EQ(video, std::string(r.video, '#') + std::string(9 - r.video, ' ')) << r.level;
