@@ -40,6 +40,15 @@ run_result run_with_opener(const std::vector<std::string>& args, const source_op
   return r;
 }
 
+source_opener opening(const std::function<std::unique_ptr<byte_source>()>& make) {
+  return [make](const std::string&) {
+    open_result opened;
+    opened.status = open_status::opened;
+    opened.source = make();
+    return opened;
+  };
+}
+
 bool faulty_source::rewind() {
   pos_ = 0;
   ++passes_;
