@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "broadcast_layout.h"
+#include "process.h"
 
 namespace {
 
@@ -192,21 +193,7 @@ TEST(BroadcastLayout, TruthTextNamesEveryItemInTimeOrder) {
   const std::string text = truth_text(l, "# about\n");
   const std::string items = text.substr(text.find("\nlength") + 1);
   EXPECT_EQ(text.rfind("# about\n# Times", 0), 0u);
-  EXPECT_EQ(items,
-            "length 40.040\n"
-            "block 16.180 36.100 16.180 40.020\n"
-            "programme 0.000 16.000\n"
-            "blackframe 0.400\n"
-            "fade 4.000 5.600 -63.2\n"
-            "dark 8.000 13.200 -51.0\n"
-            "quietbright 13.600 15.600\n"
-            "boundary 16.000 16.360\n"
-            "spot 16.360 26.080\n"
-            "separator 26.080 26.200 grey\n"
-            "spot 26.200 36.000\n"
-            "separator 36.000 36.200 loud\n"
-            "bumper 36.200 40.000\n"
-            "boundary 40.000 40.040\n");
+  cutspot::testing::expect_golden("truth.txt", items);
 }
 
 }  // namespace

@@ -26,12 +26,7 @@ const std::string SOURCE = CUTSPOT_SOURCE_DIR;
 void expect_golden(const std::string& name, const run_result& r, const std::string& err = "") {
   EXPECT_EQ(r.status, 0) << name;
   EXPECT_EQ(r.err, err) << name;
-  const std::string path = SOURCE + "/tests/golden/" + name;
-  if (std::getenv("CUTSPOT_UPDATE_GOLDEN") != nullptr) {
-    std::ofstream(path, std::ios::binary) << r.out;
-    return;
-  }
-  EXPECT_EQ(r.out, read_file(path)) << path;
+  testing::expect_golden(name, r.out);
 }
 
 // Gap mode with pauses, a record back in time and less than 1.5 s in all.

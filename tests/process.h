@@ -50,6 +50,9 @@ class temp_dir {
 };
 
 std::string read_file(const std::string& path);
+// Expects `text` to be the file tests/golden/<name>; with CUTSPOT_UPDATE_GOLDEN=1 in the
+// environment, writes it there instead (review the difference before committing it).
+void expect_golden(const std::string& name, const std::string& text);
 
 }  // namespace cutspot::testing
 
