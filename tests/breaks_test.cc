@@ -88,6 +88,11 @@ TEST(Breaks, WhatStartsJoinsOrEndsABreak) {
                  block({30, 20, 15}),
                  programme(60)});
   };
+  // A block with a change: a spot cut off at the start or the end, or a separator made loud.
+  const auto edited = [](std::vector<segment> s, auto edit) {
+    edit(s);
+    return s;
+  };
   const auto between = [](const std::vector<segment>& b) {
     return join({programme(100), b, programme(60)});
   };
@@ -119,31 +124,13 @@ TEST(Breaks, WhatStartsJoinsOrEndsABreak) {
       {"spots off a 7 s grid", ONE_BLOCK, "", {"-u7"}},
       {"without a grid", ONE_BLOCK, "B001:40.310 002:46.410\n", {"-u0"}},
       {"the recording starts inside a spot",
-       join({{{look::spot, 12 * SEC},
-              {look::black, 200 * MS},
-              {look::spot, 20 * SEC},
-              {look::black, 200 * MS},
-              {look::spot, 15 * SEC},
-              {look::black, 800 * MS}},
-             programme(60)}),
+       join({edited(block({12, 20, 15}), [](auto& s) { s.erase(s.begin()); }), programme(60)}),
        "B000:00.000 000:47.810\n"},
       {"the recording ends inside a spot",
-       join({programme(100),
-             {{look::black, 600 * MS},
-              {look::spot, 30 * SEC},
-              {look::black, 200 * MS},
-              {look::spot, 12 * SEC}}}),
+       join({programme(100), edited(block({30, 12}), [](auto& s) { s.pop_back(); })}),
        "B001:40.310 002:22.780\n"},
       {"a separator that was not silent joins two spots on the grid",
-       join({programme(100),
-             {{look::black, 600 * MS},
-              {look::spot, 30 * SEC},
-              {look::dark_loud, 200 * MS},
-              {look::spot, 20 * SEC},
-              {look::black, 200 * MS},
-              {look::spot, 15 * SEC},
-              {look::black, 800 * MS}},
-             programme(60)}),
+       between(edited(block({30, 20, 15}), [](auto& s) { s[2].kind = look::dark_loud; })),
        "B001:40.310 002:46.410\n"},
       {"two blocks", join({programme(100), block({30, 20, 15}), programme(200), block({20, 20})}),
        "B001:40.310 002:46.410\nB006:07.110 006:48.000\n"},
