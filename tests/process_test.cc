@@ -44,14 +44,13 @@ void append(const std::string& path, const std::string& bytes) {
 process_result graph_into_stalled_pipe(const std::string& path,
                                        const std::function<void()>& meanwhile,
                                        bool non_blocking = false) {
-  stdout_target target;
-  target.how = stdout_target::pipe;
-  target.non_blocking = non_blocking;
-  target.while_blocked = [&] {
+  const auto wait_then = [&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     meanwhile();
   };
-  return run_cutspot({"-graph", path}, target);
+  return run_cutspot(
+      {"-graph", path},
+      {.how = stdout_target::pipe, .non_blocking = non_blocking, .while_blocked = wait_then});
 }
 
 TEST(Process, AFileThatGrowsIsJudgedAsItWasWhenOpened) {
@@ -89,15 +88,11 @@ TEST(Process, ANonBlockingPipeWaitsInsteadOfFailing) {
 TEST(Process, OutputThatCannotBeWritten) {
   temp_dir dir;
   const std::string path = dir.write("show.evt", recording(60));
-  stdout_target full;
-  full.how = stdout_target::file;
-  full.path = "/dev/full";
-  const process_result r = run_cutspot({"-graph", path}, full);
+  const process_result r =
+      run_cutspot({"-graph", path}, {.how = stdout_target::file, .path = "/dev/full"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "cutspot: error writing standard output: No space left on device\n");
-  stdout_target closed;
-  closed.how = stdout_target::closed;
-  const process_result c = run_cutspot({path}, closed);
+  const process_result c = run_cutspot({path}, {.how = stdout_target::closed});
   EXPECT_EQ(c.status, 1);
   EXPECT_EQ(c.err, "cutspot: error writing standard output: Bad file descriptor\n");
 }
@@ -112,8 +107,7 @@ TEST(Process, WhatTheFileSystemGives) {
   // Reports size 0, and is then read as empty instead of for ever.
   std::filesystem::create_symlink("/proc/self/pagemap", dir.path() + "/pagemap.evt");
   const std::string usage = "Usage: cutspot [-p<sec>] [-i<sec>] [-graph] <evt-file>\n";
-  stdout_target here;
-  here.working_directory = dir.path();
+  const stdout_target here{.working_directory = dir.path()};
   expect_rows(
       {
           {{"season 2.evt/ep 1.evt"}, 0, "Fseason 2.evt/ep 1.mpg\nA000:40.510\nE\n", ""},
