@@ -69,9 +69,8 @@ TEST(Documents, TheSampleAsShipped) {
   expect_golden("sample.cut", run_in_memory({"examples/sample.evt"}, files));
   expect_golden("sample-i60.cut", run_in_memory({"-i60", "examples/sample.evt"}, files));
   for (const auto& [option, extension] : std::map<std::string, std::string>{
-           {"-json", "json"}, {"-edl", "edl"}, {"-chapters", "ffmeta"}}) {
+           {"-json", "json"}, {"-edl", "edl"}, {"-chapters", "ffmeta"}})
     expect_golden("sample." + extension, run_in_memory({option, "examples/sample.evt"}, files));
-  }
 }
 
 // Level mode, records every 40 ms from 1 s to 2.9 s (picture 100, sound 8000 scaled),

@@ -102,13 +102,9 @@ process_result run_process(const std::string& program, const std::vector<std::st
     if (got == 1) result.out.push_back(first);
     if (target.while_blocked) target.while_blocked();
     char buf[65536];
-    for (;;) {
-      const ssize_t n = read(pipe_fds[0], buf, sizeof buf);
-      if (n > 0) {
-        result.out.append(buf, static_cast<std::size_t>(n));
-      } else if (n == 0 || errno != EINTR) {
-        break;
-      }
+    for (ssize_t n; (n = read(pipe_fds[0], buf, sizeof buf)) != 0;) {
+      if (n < 0 && errno != EINTR) break;
+      if (n > 0) result.out.append(buf, static_cast<std::size_t>(n));
     }
     close(pipe_fds[0]);
   }
