@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,12 +44,10 @@ TEST(Text, IncrementalTimeStampsEqualFreshOnes) {
   // back, jumps, negative times and the far ends.
   std::vector<std::int64_t> times;
   for (std::int64_t t = 0; t < 185 * NS_PER_SECOND; t += 7 * NS_PER_MS + 123) times.push_back(t);
-  for (const std::int64_t t : std::initializer_list<std::int64_t>{
-           59999999999, 60000000000, 59000000000, 1, 0, -1, -1000000, -60000000001, 120000000000,
-           180999999999, 181000000000, INT64_MAX, INT64_MIN, 0, 999999, 1000000, 3599999999999,
-           3600000000000, 4294967296000000}) {
-    times.push_back(t);
-  }
+  times.insert(times.end(),
+               {59999999999, 60000000000, 59000000000, 1, 0, -1, -1000000, -60000000001,
+                120000000000, 180999999999, 181000000000, INT64_MAX, INT64_MIN, 0, 999999, 1000000,
+                3599999999999, 3600000000000, 4294967296000000});
   std::uint64_t x = 88172645463325252u;  // A fixed pseudo-random walk.
   std::int64_t t = 0;
   for (int i = 0; i < 20000; ++i) {
