@@ -44,9 +44,8 @@ TEST(Breaks, GridFit) {
       {91 * SEC, 0, std::nullopt},
       {21 * SEC, 7 * SEC, 0},
   };
-  for (const row& r : rows) {
+  for (const row& r : rows)
     EXPECT_EQ(grid_fit(r.length_ns, r.grid_ns), r.fit) << r.length_ns << " on " << r.grid_ns;
-  }
 }
 
 TEST(Breaks, LoudnessPercentiles) {
@@ -79,8 +78,8 @@ TEST(Breaks, WhatStartsJoinsOrEndsABreak) {
   struct row {
     const char* what;
     std::vector<segment> segments;
-    std::vector<std::string> options;
     std::string breaks;  // The B lines.
+    std::vector<std::string> options = {};
   };
   // A dip to black at 74 s, then 25 s of `kind` on the grid before the block.
   const auto dip_then = [](look kind) {
@@ -89,25 +88,24 @@ TEST(Breaks, WhatStartsJoinsOrEndsABreak) {
                  block({30, 20, 15}),
                  programme(60)});
   };
+  // A block with a change: a spot cut off at the start or the end, or a separator made loud.
+  const auto edited = [](std::vector<segment> s, auto edit) {
+    edit(s);
+    return s;
+  };
   const auto between = [](const std::vector<segment>& b) {
     return join({programme(100), b, programme(60)});
   };
   const row rows[] = {
-      {"no block", programme(300), {}, ""},
+      {"no block", programme(300), ""},
       {"a fade to black with a silent dip, 25 s on the grid before the block: speech is "
        "not a spot",
-       dip_then(look::programme),
-       {},
-       "B001:39.800 002:45.900\n"},
-      {"the same dip in a steady quiet stretch: too quiet for a spot",
-       dip_then(look::speech_pause),
-       {},
+       dip_then(look::programme), "B001:39.800 002:45.900\n"},
+      {"the same dip in a steady quiet stretch: too quiet for a spot", dip_then(look::speech_pause),
        "B001:39.800 002:45.900\n"},
       {"a steady music bed on the grid before the block, as loud as the programme but "
        "much quieter than the spots: trimmed off",
-       dip_then(look::music),
-       {},
-       "B001:39.800 002:45.900\n"},
+       dip_then(look::music), "B001:39.800 002:45.900\n"},
       {"a lone music bed of 35 s between two dips: not clearly louder than the programme",
        join({programme(100),
              {{look::black, 500 * MS}},
@@ -116,57 +114,30 @@ TEST(Breaks, WhatStartsJoinsOrEndsABreak) {
              programme(60),
              block({30, 20, 15}),
              programme(60)}),
-       {},
        "B003:16.310 004:22.410\n"},
       {"dark and loud: no separator at all",
-       join({programme(60), {{look::dark_loud, 10 * SEC}}, programme(60)}),
-       {},
-       ""},
-      {"two spots of 10 s are shorter than the shortest break", between(block({10, 10})), {}, ""},
-      {"unless it is shorter", between(block({10, 10})), {"-m20"}, "B001:40.310 002:01.210\n"},
-      {"one spot of 20 s is no break", between(block({20})), {}, ""},
-      {"one stretch of 45 s on the grid is", between(block({45})), {}, "B001:40.310 002:26.010\n"},
-      {"spots off a 7 s grid", ONE_BLOCK, {"-u7"}, ""},
-      {"without a grid", ONE_BLOCK, {"-u0"}, "B001:40.310 002:46.410\n"},
+       join({programme(60), {{look::dark_loud, 10 * SEC}}, programme(60)}), ""},
+      {"two spots of 10 s are shorter than the shortest break", between(block({10, 10})), ""},
+      {"unless it is shorter", between(block({10, 10})), "B001:40.310 002:01.210\n", {"-m20"}},
+      {"one spot of 20 s is no break", between(block({20})), ""},
+      {"one stretch of 45 s on the grid is", between(block({45})), "B001:40.310 002:26.010\n"},
+      {"spots off a 7 s grid", ONE_BLOCK, "", {"-u7"}},
+      {"without a grid", ONE_BLOCK, "B001:40.310 002:46.410\n", {"-u0"}},
       {"the recording starts inside a spot",
-       join({{{look::spot, 12 * SEC},
-              {look::black, 200 * MS},
-              {look::spot, 20 * SEC},
-              {look::black, 200 * MS},
-              {look::spot, 15 * SEC},
-              {look::black, 800 * MS}},
-             programme(60)}),
-       {},
+       join({edited(block({12, 20, 15}), [](auto& s) { s.erase(s.begin()); }), programme(60)}),
        "B000:00.000 000:47.810\n"},
       {"the recording ends inside a spot",
-       join({programme(100),
-             {{look::black, 600 * MS},
-              {look::spot, 30 * SEC},
-              {look::black, 200 * MS},
-              {look::spot, 12 * SEC}}}),
-       {},
+       join({programme(100), edited(block({30, 12}), [](auto& s) { s.pop_back(); })}),
        "B001:40.310 002:22.780\n"},
       {"a separator that was not silent joins two spots on the grid",
-       join({programme(100),
-             {{look::black, 600 * MS},
-              {look::spot, 30 * SEC},
-              {look::dark_loud, 200 * MS},
-              {look::spot, 20 * SEC},
-              {look::black, 200 * MS},
-              {look::spot, 15 * SEC},
-              {look::black, 800 * MS}},
-             programme(60)}),
-       {},
+       between(edited(block({30, 20, 15}), [](auto& s) { s[2].kind = look::dark_loud; })),
        "B001:40.310 002:46.410\n"},
-      {"two blocks",
-       join({programme(100), block({30, 20, 15}), programme(200), block({20, 20})}),
-       {},
+      {"two blocks", join({programme(100), block({30, 20, 15}), programme(200), block({20, 20})}),
        "B001:40.310 002:46.410\nB006:07.110 006:48.000\n"},
   };
-  for (const row& r : rows) {
+  for (const row& r : rows)
     EXPECT_EQ(breaks_of(broadcast(r.segments), r.options), "Fshow.mpg\n" + r.breaks + "E\n")
         << r.what;
-  }
 }
 
 TEST(Breaks, TheCuttingScriptNamesTheRecordingThatExists) {
@@ -225,8 +196,7 @@ TEST(Breaks, CommandLine) {
   };
   for (const row& r : rows) {
     const run_result result = run_in_memory(r.args, {{"show.evt", file}});
-    std::string what;
-    for (const std::string& a : r.args) what += a + " ";
+    const std::string what = ::testing::PrintToString(r.args);
     EXPECT_EQ(result.status, r.status) << what;
     EXPECT_EQ(result.out.substr(0, r.out_prefix.size()), r.out_prefix) << what;
     EXPECT_TRUE(result.err.starts_with(r.err)) << what << result.err;

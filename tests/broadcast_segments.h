@@ -20,40 +20,24 @@ struct segment {
 };
 
 // Raw audio values (the loudest is 4000, so levels are scaled by 2 and the silence
-// threshold is 800): speech at 3200 with a pause at 2000 of 400 ms every 3 s, a music
-// bed steady at 3300, spots steady at 4000, separators silent. Pictures: programme 120, spots 150,
-// black 16.
+// threshold is 800) and pictures of each look, in the order of the enum: speech at 3200
+// with a pause at 2000 of 400 ms every 3 s, a music bed steady at 3300, spots steady at
+// 4000, separators silent; pictures: programme 120, spots 150, black 16.
+struct sound_and_picture {
+  std::uint32_t value;
+  unsigned char picture;
+};
+inline constexpr sound_and_picture LOOKS[] = {{3200, 120}, {2000, 120}, {3300, 120},
+                                              {4000, 150}, {0, 16},     {3200, 16}};
+
 inline std::string broadcast(const std::vector<segment>& segments) {
   std::vector<event_record> records;
   std::int64_t at = 0;
   for (const segment& s : segments) {
     const std::int64_t end = at + s.ns;
     for (std::int64_t t = at; t < end; t += 20 * MS) {
-      std::uint32_t value = 0;
-      unsigned char picture = 16;
-      switch (s.kind) {
-        case look::programme:
-          value = (t / MS) % 3000 < 400 ? 2000 : 3200;
-          picture = 120;
-          break;
-        case look::speech_pause:
-          value = 2000;
-          picture = 120;
-          break;
-        case look::music:
-          value = 3300;
-          picture = 120;
-          break;
-        case look::spot:
-          value = 4000;
-          picture = 150;
-          break;
-        case look::black:
-          break;
-        case look::dark_loud:
-          value = 3200;
-          break;
-      }
+      auto [value, picture] = LOOKS[static_cast<int>(s.kind)];
+      if (s.kind == look::programme && (t / MS) % 3000 < 400) value = 2000;
       records.push_back(audio(t, value));
       if ((t / (20 * MS)) % 2 == 1) records.push_back(video(t, picture));
     }

@@ -18,6 +18,7 @@ using span = std::pair<std::int64_t, std::int64_t>;  // start_ns, end_ns
 
 constexpr std::uint32_t DARK = 31, GREY = 32, BRIGHT = 201, LIT = 200;
 constexpr std::uint32_t QUIET = 2799, LOUD = 2800;
+constexpr std::int64_t S = SEC;
 
 // One record judged on the given levels, in level mode with threshold 2800. The levels
 // are set directly and the record's type changes none of them, so each row reads like
@@ -59,7 +60,6 @@ TEST(QuietIntervals, LevelModeRules) {
     std::vector<moment> moments;
     std::vector<span> intervals;
   };
-  const std::int64_t S = SEC;
   const row rows[] = {
       {"nothing dark", {{10 * S, BRIGHT, QUIET}}, {}},
       {"dark and quiet until bright",
@@ -127,7 +127,6 @@ TEST(QuietIntervals, GapModeAndWholeFiles) {
     std::vector<event_record> records;
     std::vector<span> intervals;
   };
-  const std::int64_t S = SEC;
   const row rows[] = {
       {"no records", {}, {}},
       {"no audio: the picture alone decides",
@@ -174,7 +173,6 @@ TEST(Marks, ClassesAndDrops) {
     mark_settings settings;
     std::vector<std::string> marks;
   };
-  const std::int64_t S = SEC;
   const row rows[] = {
       {"D, then A within the period, then D",
        {{100 * S, 102 * S}, {130 * S, 131 * S}, {500 * S, 501 * S}},

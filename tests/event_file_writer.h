@@ -14,18 +14,20 @@ namespace cutspot::testing {
 inline constexpr std::int64_t MS = NS_PER_MS;
 inline constexpr std::int64_t SEC = NS_PER_SECOND;
 
-inline event_record audio(std::int64_t ns, std::uint32_t value) {
+inline event_record other(std::int64_t ns, std::uint32_t type) {
   event_record r;
   r.timestamp_ns = ns;
-  r.type = RECORD_AUDIO;
+  r.type = type;
+  return r;
+}
+inline event_record audio(std::int64_t ns, std::uint32_t value) {
+  event_record r = other(ns, RECORD_AUDIO);
   r.value = value;
   return r;
 }
 inline event_record video(std::int64_t ns, unsigned char a, unsigned char b, unsigned char c,
                           unsigned char d) {
-  event_record r;
-  r.timestamp_ns = ns;
-  r.type = RECORD_VIDEO;
+  event_record r = other(ns, RECORD_VIDEO);
   r.samples[0] = a;
   r.samples[1] = b;
   r.samples[2] = c;
@@ -35,12 +37,6 @@ inline event_record video(std::int64_t ns, unsigned char a, unsigned char b, uns
 // A picture whose four samples all have the same brightness.
 inline event_record video(std::int64_t ns, unsigned char level) {
   return video(ns, level, level, level, level);
-}
-inline event_record other(std::int64_t ns, std::uint32_t type) {
-  event_record r;
-  r.timestamp_ns = ns;
-  r.type = type;
-  return r;
 }
 
 // The 8-byte header, then the records, then `trailing` extra bytes.

@@ -12,16 +12,13 @@ namespace cutspot::testing {
 run_result run_in_memory(const std::vector<std::string>& args,
                          const std::map<std::string, std::string>& files,
                          std::size_t block_records) {
-  auto open = [&](const std::string& name) {
-    open_result result;
-    auto found = files.find(name);
-    if (found == files.end()) {
-      result.reason = "No such file or directory";
-    } else {
-      result.status = open_status::opened;
-      result.source = std::make_unique<memory_source>(found->second);
-    }
-    return result;
+  const source_opener open = [&](const std::string& name) {
+    const auto found = files.find(name);
+    if (found != files.end())
+      return opening([&] { return std::make_unique<memory_source>(found->second); })(name);
+    open_result missing;
+    missing.reason = "No such file or directory";
+    return missing;
   };
   const existence_check exists = [&](const std::string& name) { return files.contains(name); };
   return run_with_opener(args, open, block_records, exists);
@@ -38,6 +35,15 @@ run_result run_with_opener(const std::vector<std::string>& args, const source_op
   r.out = std::move(out.text);
   r.err = std::move(err.text);
   return r;
+}
+
+source_opener opening(const std::function<std::unique_ptr<byte_source>()>& make) {
+  return [make](const std::string&) {
+    open_result opened;
+    opened.status = open_status::opened;
+    opened.source = make();
+    return opened;
+  };
 }
 
 bool faulty_source::rewind() {

@@ -5,7 +5,9 @@
 #define CUTSPOT_TESTS_IN_MEMORY_RUN_H_
 
 #include <cstddef>
+#include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +33,9 @@ run_result run_in_memory(const std::vector<std::string>& args,
 run_result run_with_opener(
     const std::vector<std::string>& args, const source_opener& open, std::size_t block_records = 3,
     const existence_check& exists = [](const std::string&) { return false; });
+
+// Opens any name as the source that `make` gives.
+source_opener opening(const std::function<std::unique_ptr<byte_source>()>& make);
 
 // Delivers the bytes up to `fail_at`, a few at a time, then fails: with a read error, or
 // by ending early as a file that shrank would. Its length stays that of all the bytes.

@@ -1,5 +1,7 @@
 #include "process.h"
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -9,7 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <stdexcept>
 
 extern char** environ;
@@ -18,9 +20,16 @@ namespace cutspot::testing {
 
 std::string read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void expect_golden(const std::string& name, const std::string& text) {
+  const std::string path = std::string(CUTSPOT_SOURCE_DIR) + "/tests/golden/" + name;
+  if (std::getenv("CUTSPOT_UPDATE_GOLDEN") != nullptr) {
+    std::ofstream(path, std::ios::binary) << text;
+    return;
+  }
+  EXPECT_EQ(text, read_file(path)) << path;
 }
 
 temp_dir::temp_dir() {
@@ -68,9 +77,8 @@ process_result run_process(const std::string& program, const std::vector<std::st
       posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
       break;
   }
-  if (!target.working_directory.empty()) {
+  if (!target.working_directory.empty())
     posix_spawn_file_actions_addchdir_np(&actions, target.working_directory.c_str());
-  }
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err_path.c_str(),
                                    O_WRONLY | O_CREAT | O_TRUNC, 0600);
 
@@ -94,13 +102,9 @@ process_result run_process(const std::string& program, const std::vector<std::st
     if (got == 1) result.out.push_back(first);
     if (target.while_blocked) target.while_blocked();
     char buf[65536];
-    for (;;) {
-      const ssize_t n = read(pipe_fds[0], buf, sizeof buf);
-      if (n > 0) {
-        result.out.append(buf, static_cast<std::size_t>(n));
-      } else if (n == 0 || errno != EINTR) {
-        break;
-      }
+    for (ssize_t n; (n = read(pipe_fds[0], buf, sizeof buf)) != 0;) {
+      if (n < 0 && errno != EINTR) break;
+      if (n > 0) result.out.append(buf, static_cast<std::size_t>(n));
     }
     close(pipe_fds[0]);
   }

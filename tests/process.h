@@ -21,10 +21,10 @@ struct stdout_target {
   // opened its file and begun to print), then nothing until while_blocked() has
   // returned, so the child blocks on a full pipe meanwhile.
   enum kind { capture, file, closed, pipe } how = capture;
-  std::string path;
+  std::string path = {};
   bool non_blocking = false;  // With pipe: the child's end is non-blocking.
-  std::function<void()> while_blocked;
-  std::string working_directory;  // Empty: the test's own.
+  std::function<void()> while_blocked = {};
+  std::string working_directory = {};  // Empty: the test's own.
 };
 
 // Runs `program args...` with standard input from /dev/null.
@@ -50,6 +50,9 @@ class temp_dir {
 };
 
 std::string read_file(const std::string& path);
+// Expects `text` to be the file tests/golden/<name>; with CUTSPOT_UPDATE_GOLDEN=1 in the
+// environment, writes it there instead (review the difference before committing it).
+void expect_golden(const std::string& name, const std::string& text);
 
 }  // namespace cutspot::testing
 

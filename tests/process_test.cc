@@ -44,14 +44,13 @@ void append(const std::string& path, const std::string& bytes) {
 process_result graph_into_stalled_pipe(const std::string& path,
                                        const std::function<void()>& meanwhile,
                                        bool non_blocking = false) {
-  stdout_target target;
-  target.how = stdout_target::pipe;
-  target.non_blocking = non_blocking;
-  target.while_blocked = [&] {
+  const auto wait_then = [&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     meanwhile();
   };
-  return run_cutspot({"-graph", path}, target);
+  return run_cutspot(
+      {"-graph", path},
+      {.how = stdout_target::pipe, .non_blocking = non_blocking, .while_blocked = wait_then});
 }
 
 TEST(Process, AFileThatGrowsIsJudgedAsItWasWhenOpened) {
@@ -89,15 +88,11 @@ TEST(Process, ANonBlockingPipeWaitsInsteadOfFailing) {
 TEST(Process, OutputThatCannotBeWritten) {
   temp_dir dir;
   const std::string path = dir.write("show.evt", recording(60));
-  stdout_target full;
-  full.how = stdout_target::file;
-  full.path = "/dev/full";
-  const process_result r = run_cutspot({"-graph", path}, full);
+  const process_result r =
+      run_cutspot({"-graph", path}, {.how = stdout_target::file, .path = "/dev/full"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "cutspot: error writing standard output: No space left on device\n");
-  stdout_target closed;
-  closed.how = stdout_target::closed;
-  const process_result c = run_cutspot({path}, closed);
+  const process_result c = run_cutspot({path}, {.how = stdout_target::closed});
   EXPECT_EQ(c.status, 1);
   EXPECT_EQ(c.err, "cutspot: error writing standard output: Bad file descriptor\n");
 }
@@ -112,27 +107,22 @@ TEST(Process, WhatTheFileSystemGives) {
   // Reports size 0, and is then read as empty instead of for ever.
   std::filesystem::create_symlink("/proc/self/pagemap", dir.path() + "/pagemap.evt");
   const std::string usage = "Usage: cutspot [-p<sec>] [-i<sec>] [-graph] <evt-file>\n";
-  const run_case rows[] = {
-      {{"season 2.evt/ep 1.evt"}, 0, "Fseason 2.evt/ep 1.mpg\nA000:40.510\nE\n", ""},
-      {{"folder.evt"}, 1, "", "cutspot: cannot read 'folder.evt': is a directory\n"},
-      {{"fifo.evt"}, 1, "", "cutspot: cannot read 'fifo.evt': not a regular file\n"},
-      {{"dangling.evt"},
-       2,
-       usage,
-       "cutspot: cannot open 'dangling.evt': No such file or directory\n"},
-      {{"pagemap.evt"},
-       0,
-       "Fpagemap.mpg\nE\n",
-       "cutspot: warning: 'pagemap.evt' holds no whole record\n"},
-  };
-  stdout_target here;
-  here.working_directory = dir.path();
-  for (const run_case& row : rows) {
-    const process_result r = run_cutspot(row.args, here);
-    EXPECT_EQ(r.status, row.status) << row.args[0];
-    EXPECT_EQ(r.out, row.out) << row.args[0];
-    EXPECT_EQ(r.err, row.err) << row.args[0];
-  }
+  const stdout_target here{.working_directory = dir.path()};
+  expect_rows(
+      {
+          {{"season 2.evt/ep 1.evt"}, 0, "Fseason 2.evt/ep 1.mpg\nA000:40.510\nE\n", ""},
+          {{"folder.evt"}, 1, "", "cutspot: cannot read 'folder.evt': is a directory\n"},
+          {{"fifo.evt"}, 1, "", "cutspot: cannot read 'fifo.evt': not a regular file\n"},
+          {{"dangling.evt"},
+           2,
+           usage,
+           "cutspot: cannot open 'dangling.evt': No such file or directory\n"},
+          {{"pagemap.evt"},
+           0,
+           "Fpagemap.mpg\nE\n",
+           "cutspot: warning: 'pagemap.evt' holds no whole record\n"},
+      },
+      [&](const std::vector<std::string>& args) { return run_cutspot(args, here); });
 }
 
 TEST(Process, ARealReadError) {
@@ -161,20 +151,16 @@ TEST(Process, ARealReadError) {
 TEST(Process, EvtgenHelp) {
   const std::string usage =
       "usage: evtgen [--seconds N] [--bytes N] [--seed N] [--loudest N] [--break-every N]\n";
-  const run_case rows[] = {
-      {{"--help"}, 0, usage, ""},
-      {{"-h"}, 0, usage, ""},
-      {{"--seconds", "1", "--help"}, 0, usage, ""},
-      {{"--bogus"}, 2, "", usage},
-      {{"--seconds"}, 2, "", usage},
-      {{"--loudest", "9"}, 2, "", usage},
-  };
-  for (const auto& row : rows) {
-    const process_result r = run_process(CUTSPOT_EVTGEN, row.args);
-    EXPECT_EQ(r.status, row.status) << row.args[0];
-    EXPECT_EQ(r.out, row.out) << row.args[0];
-    EXPECT_EQ(r.err, row.err) << row.args[0];
-  }
+  expect_rows(
+      {
+          {{"--help"}, 0, usage, ""},
+          {{"-h"}, 0, usage, ""},
+          {{"--seconds", "1", "--help"}, 0, usage, ""},
+          {{"--bogus"}, 2, "", usage},
+          {{"--seconds"}, 2, "", usage},
+          {{"--loudest", "9"}, 2, "", usage},
+      },
+      [](const std::vector<std::string>& args) { return run_process(CUTSPOT_EVTGEN, args); });
 }
 
 }  // namespace

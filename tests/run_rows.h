@@ -20,15 +20,22 @@ struct run_case {
   std::string err;
 };
 
-inline void expect_runs(const std::vector<run_case>& rows,
-                        const std::map<std::string, std::string>& files) {
+// Each row against what `run` gives for its arguments: an in-memory run or a real process.
+template <typename Run>
+void expect_rows(const std::vector<run_case>& rows, const Run& run) {
   for (const run_case& row : rows) {
-    const run_result r = run_in_memory(row.args, files);
+    const auto r = run(row.args);
     const std::string what = ::testing::PrintToString(row.args);
     EXPECT_EQ(r.status, row.status) << what;
     EXPECT_EQ(r.out, row.out) << what;
     EXPECT_EQ(r.err, row.err) << what;
   }
+}
+
+inline void expect_runs(const std::vector<run_case>& rows,
+                        const std::map<std::string, std::string>& files) {
+  expect_rows(rows,
+              [&](const std::vector<std::string>& args) { return run_in_memory(args, files); });
 }
 
 }  // namespace cutspot::testing
