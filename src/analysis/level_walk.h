@@ -25,7 +25,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <type_traits>
 
 #include "analysis/audio_range.h"
 #include "analysis/level_tracker.h"
@@ -100,7 +99,6 @@ class level_walk {
   const level_tracker& levels() const { return levels_; }
   // The detection's: the latest time in order so far, never below 0.
   std::int64_t latest_ns() const { return latest_ns_; }
-  const audio_range& range() const { return range_; }
 
  private:
   audio_range range_;
@@ -112,31 +110,22 @@ class level_walk {
 };
 
 // The records of the file through *walk, which goes on from where it stands:
-// on_step(record, step, levels) for each. A reader whose state lives in itself, not behind
-// references, is worked on as a local copy for each block, where nothing the block's bytes
-// are read through can reach it.
+// on_step(record, step, levels) for each. The walk and the reader, whose state lives in
+// itself, not behind references, are worked on as local copies for each block, where
+// nothing the block's bytes are read through can reach them.
 template <typename Walk, typename OnStep>
-pass_status walk_records(record_reader* reader, Walk* walk, OnStep& on_step) {
+pass_status walk_records(record_reader* reader, Walk* walk, OnStep* on_step) {
   return for_each_block(reader, [&](record_block block) {
-    const auto walk_block = [&](Walk& w, OnStep& to) {
-      event_record record;
-      bool more = true;
-      while (more && read_event_record(&block, &record)) {
-        const level_step step = w.step(record);
-        more = to(record, step, w.levels());
-      }
-      return more;
-    };
     Walk w = *walk;
-    bool more;
-    if constexpr (std::is_copy_assignable_v<OnStep>) {
-      OnStep to = on_step;
-      more = walk_block(w, to);
-      on_step = to;
-    } else {
-      more = walk_block(w, on_step);
+    OnStep to = *on_step;
+    event_record record;
+    bool more = true;
+    while (more && read_event_record(&block, &record)) {
+      const level_step step = w.step(record);
+      more = to(record, step, w.levels());
     }
     *walk = w;
+    *on_step = to;
     return more;
   });
 }
@@ -181,7 +170,7 @@ pass_status view_levels_in(record_reader* reader, const audio_range& range, OnRu
   level_walk<Mode, level_view::display> walk(range);
   std::array<level_sample, LEVEL_RUN> samples;
   run_collector<OnRun> collector{&samples, &on_run};
-  const pass_status status = walk_records(reader, &walk, collector);
+  const pass_status status = walk_records(reader, &walk, &collector);
   if (status != pass_status::ok) return status;
   return collector.flush() ? pass_status::ok : pass_status::write_error;
 }

@@ -142,7 +142,7 @@ pass_status detect_intervals_in(record_reader* reader, const audio_range& range,
                                 OnInterval& on_interval, OnRecord& on_record) {
   level_walk<Mode, level_view::detection> walk(range);
   detection_reader<Mode, OnInterval, OnRecord> detection{{}, &on_interval, &on_record};
-  const pass_status status = walk_records(reader, &walk, detection);
+  const pass_status status = walk_records(reader, &walk, &detection);
   if (status != pass_status::ok) return status;
   quiet_interval closed;
   if (finish_detection(&detection.detector, walk.latest_ns(), &closed) && !on_interval(closed)) {

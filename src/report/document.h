@@ -18,11 +18,9 @@
 
 #include "analysis/audio_range.h"
 #include "analysis/breaks.h"
-#include "analysis/level_tracker.h"
 #include "analysis/level_walk.h"
 #include "analysis/marks.h"
 #include "analysis/quiet_intervals.h"
-#include "common/event_record.h"
 #include "report/output_buffer.h"
 
 namespace cutspot {
