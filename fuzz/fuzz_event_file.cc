@@ -14,8 +14,10 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <new>
@@ -32,6 +34,7 @@
 #include "checks.h"
 #include "event_file_writer.h"
 #include "eventfile/byte_source.h"
+#include "report/escape.h"
 
 namespace {
 
@@ -342,6 +345,44 @@ void check_documents(const run (&runs)[DOCUMENTS], std::uint64_t records, bool b
   check(breaks || taken == items.size(), "the picture's marks", svg);
 }
 
+// What a text_writer makes of `write`.
+template <typename Write>
+std::string written(Write write) {
+  cutspot::string_sink sink;
+  cutspot::output_buffer out(sink);
+  cutspot::text_writer w(&out);
+  write(w);
+  check(out.flush(), "a string sink failed");
+  return sink.text;
+}
+
+// The escapers take any bytes, not only the names a run lets through: a JSON string that
+// reads back as the bytes where they are UTF-8, and XML text well-formed in an element and
+// an attribute. Numbers of either sign read back as they were.
+void check_escapers(std::string_view bytes, std::int64_t number) {
+  const std::string text = written([&](cutspot::text_writer& w) {
+    w << '[';
+    cutspot::write_json_string(w, bytes);
+    w << ',' << number << ']';
+  });
+  const nlohmann::json json = nlohmann::json::parse(text, nullptr, false);
+  check(!json.is_discarded() && json[1] == number, "a JSON string or number", bytes);
+  bool utf8 = true;
+  for (std::string_view rest = bytes; !rest.empty();
+       rest.remove_prefix(cutspot::utf8_step_length(cutspot::utf8_step(rest)))) {
+    utf8 = utf8 && cutspot::utf8_step(rest) > 0;
+  }
+  check(!utf8 || json[0].get<std::string>() == bytes, "a JSON string read back", bytes);
+  check(is_well_formed_xml(written([&](cutspot::text_writer& w) {
+          w << "<t a=\"";
+          cutspot::write_xml_text(w, bytes);
+          w << "\">";
+          cutspot::write_xml_text(w, bytes);
+          w << "</t>";
+        })),
+        "XML text", bytes);
+}
+
 // One input. A function of this file's own, not the entry point itself, so that its
 // lambdas get names of their own.
 int test_one_input(const std::uint8_t* data, std::size_t size) {
@@ -367,6 +408,9 @@ int test_one_input(const std::uint8_t* data, std::size_t size) {
     tail.remove_prefix(end == tail.npos ? tail.size() : end + 1);
   }
   std::string name(tail);
+  std::int64_t number = 0;
+  std::memcpy(&number, data, std::min<std::size_t>(size, sizeof number));
+  check_escapers(name, number);
   if (name.find(".evt") == std::string::npos) name += ".evt";
   auto open = [&] { return SOURCES[source](file); };
 
