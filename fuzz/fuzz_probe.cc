@@ -7,13 +7,13 @@
 //
 // The run takes the recording with or without sound (--no-audio-ok), so that inputs the
 // demultiplexer reads without an audio stream still reach the decoders; one thread.
-#include <dirent.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -59,37 +59,24 @@ int read_memory(void* opaque, std::uint8_t* buf, int n) {
 
 std::int64_t seek_memory(void* opaque, std::int64_t offset, int whence) {
   auto* in = static_cast<memory_input*>(opaque);
-  std::int64_t size = static_cast<std::int64_t>(in->size);
+  const auto size = static_cast<std::int64_t>(in->size);
   if (whence & AVSEEK_SIZE) return size;
-  std::int64_t base = 0;
-  switch (whence & ~AVSEEK_FORCE) {
-    case SEEK_SET:
-      base = 0;
-      break;
-    case SEEK_CUR:
-      base = static_cast<std::int64_t>(in->pos);
-      break;
-    case SEEK_END:
-      base = size;
-      break;
-    default:
-      return -1;
-  }
+  const int from = whence & ~AVSEEK_FORCE;
+  if (from != SEEK_SET && from != SEEK_CUR && from != SEEK_END) return -1;
+  const std::int64_t base = from == SEEK_SET   ? 0
+                            : from == SEEK_CUR ? static_cast<std::int64_t>(in->pos)
+                                               : size;
   if (offset < -base || offset > size - base) return -1;
   in->pos = static_cast<std::size_t>(base + offset);
   return base + offset;
 }
 
+// The names in a directory (it must be there).
 std::vector<std::string> names_in(const std::string& dir) {
   std::vector<std::string> out;
-  DIR* d = opendir(dir.c_str());
-  check(d != nullptr, "the scratch directory is gone");
-  while (const dirent* e = readdir(d)) {
-    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) {
-      out.push_back(e->d_name);
-    }
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    out.push_back(entry.path().filename());
   }
-  closedir(d);
   return out;
 }
 
