@@ -12,6 +12,7 @@
 #include "broadcast_segments.h"
 #include "event_file_writer.h"
 #include "in_memory_run.h"
+#include "run_rows.h"
 
 namespace cutspot {
 namespace {
@@ -163,47 +164,28 @@ TEST(Breaks, TheCuttingScriptNamesTheRecordingThatExists) {
 }
 
 TEST(Breaks, CommandLine) {
-  const std::string file = broadcast(ONE_BLOCK);
+  const std::map<std::string, std::string> files = {{"show.evt", broadcast(ONE_BLOCK)}};
   const std::string list = "Fshow.mpg\nB001:40.310 002:46.410\nE\n";
-  struct row {
-    std::vector<std::string> args;
-    int status;
-    std::string out_prefix;  // The start of standard output.
-    std::string err;
-  };
-  const row rows[] = {
-      {{"-breaks", "show.evt"}, 0, list, ""},
-      // Settings of the marks change nothing about breaks.
-      {{"-breaks", "-p5", "-i5", "show.evt"}, 0, list, ""},
-      // The graph comes first, then an empty line and the list.
-      {{"-breaks", "-graph", "show.evt"}, 0, "Timestamp : T Video Lvl | Audio Lvl\n", ""},
-      {{"-breaks", "show.evt", "-graph"}, 0, "Timestamp : T Video Lvl | Audio Lvl\n", ""},
-      {{"-graph", "-ffconcat", "show.evt"},
-       2,
-       "Usage: ",
-       "cutspot: -graph cannot be combined with -ffconcat\nTry 'cutspot --help'.\n"},
-      // The last argument is the file name, even when it looks like an option.
-      {{"show.evt", "-breaks"},
-       0,
-       "Fshow.mpg\nD",
-       "cutspot: warning: ignoring '-breaks' after the event file name (options go before "
-       "it)\n"},
-      {{"-breaks"}, 2, "Usage: ", "cutspot: no event file named: '-breaks' is an option\n"},
-      {{"-m", "30", "show.evt"},
-       2,
-       "Usage: ",
-       "cutspot: the number goes in the same argument as its option: -m30, not -m 30\n"},
-  };
-  for (const row& r : rows) {
-    const run_result result = run_in_memory(r.args, {{"show.evt", file}});
-    const std::string what = ::testing::PrintToString(r.args);
-    EXPECT_EQ(result.status, r.status) << what;
-    EXPECT_EQ(result.out.substr(0, r.out_prefix.size()), r.out_prefix) << what;
-    EXPECT_TRUE(result.err.starts_with(r.err)) << what << result.err;
+  expect_runs(
+      {
+          {{"-breaks", "show.evt"}, 0, list, ""},
+          // Settings of the marks change nothing about breaks.
+          {{"-breaks", "-p5", "-i5", "show.evt"}, 0, list, ""},
+          // Only options before the name count: these are marks.
+          {{"show.evt", "-breaks"},
+           0,
+           "Fshow.mpg\nD001:40.520\nA002:11.120\nA002:31.320\nA002:46.520\nE\n",
+           "cutspot: warning: ignoring '-breaks' after the event file name (options go before "
+           "it)\n"},
+      },
+      files);
+  // The graph comes first, then an empty line and the list.
+  for (const auto& args : {std::vector<std::string>{"-breaks", "-graph", "show.evt"},
+                           std::vector<std::string>{"-breaks", "show.evt", "-graph"}}) {
+    const run_result r = run_in_memory(args, files);
+    EXPECT_EQ(r.out.substr(0, 36), "Timestamp : T Video Lvl | Audio Lvl\n");
+    EXPECT_TRUE(r.out.ends_with("\n\n" + list)) << r.err;
   }
-  // With the graph, the list follows it after an empty line.
-  const run_result graph = run_in_memory({"-breaks", "-graph", "show.evt"}, {{"show.evt", file}});
-  EXPECT_TRUE(graph.out.ends_with("\n\n" + list));
 }
 
 }  // namespace
