@@ -20,33 +20,24 @@ namespace {
 using namespace testing;
 
 TEST(Breaks, GridFit) {
-  struct row {
-    std::int64_t length_ns;
-    std::int64_t grid_ns;
-    std::optional<std::int64_t> fit;
+  // How far each length is off its grid, in ns, or "-" for no fit.
+  const auto fits = [](std::int64_t grid_ns, const std::vector<std::int64_t>& lengths_ns) {
+    std::string out;
+    for (std::int64_t ns : lengths_ns) {
+      const std::optional<std::int64_t> fit = grid_fit(ns, grid_ns);
+      out += fit ? std::to_string(*fit) + " " : "- ";
+    }
+    return out;
   };
-  const std::int64_t G = 5 * SEC;
-  const row rows[] = {
-      {10 * SEC, G, 0},
-      {10 * SEC + 600 * MS, G, 600 * MS},  // A separator that was not found, at most.
-      {10 * SEC + 601 * MS, G, std::nullopt},
-      {9 * SEC + 700 * MS, G, -300 * MS},  // A frame or so early.
-      {9 * SEC + 699 * MS, G, std::nullopt},
-      {4 * SEC + 700 * MS, G, -300 * MS},  // One step, early.
-      {4 * SEC + 699 * MS, G, std::nullopt},
-      {90 * SEC, G, 0},
-      {90 * SEC + 600 * MS, G, 600 * MS},
-      {90 * SEC + 601 * MS, G, std::nullopt},  // Longer than any spot.
-      {95 * SEC, G, std::nullopt},
-      {0, G, std::nullopt},
-      {-10 * SEC, G, std::nullopt},
-      {INT64_MAX, G, std::nullopt},
-      {37 * SEC, 0, 0},  // Without a grid every length up to 90 s fits.
-      {91 * SEC, 0, std::nullopt},
-      {21 * SEC, 7 * SEC, 0},
-  };
-  for (const row& r : rows)
-    EXPECT_EQ(grid_fit(r.length_ns, r.grid_ns), r.fit) << r.length_ns << " on " << r.grid_ns;
+  // On a 5 s grid: up to 600 ms over (a separator that was not found), up to 300 ms early
+  // (a frame or so), from one step to 90 s (longer than any spot); nothing shorter.
+  EXPECT_EQ(fits(5 * SEC,
+                 {10 * SEC, 10600 * MS, 10601 * MS, 9700 * MS, 9699 * MS, 4700 * MS, 4699 * MS,
+                  90 * SEC, 90600 * MS, 90601 * MS, 95 * SEC, 0, -10 * SEC, INT64_MAX, 200 * MS}),
+            "0 600000000 - -300000000 - -300000000 - 0 600000000 - - - - - - ");
+  // Without a grid every length up to 90 s fits.
+  EXPECT_EQ(fits(0, {37 * SEC, 90 * SEC, 90300 * MS, 0}), "0 0 - - ");
+  EXPECT_EQ(fits(7 * SEC, {21 * SEC}), "0 ");
 }
 
 TEST(Breaks, LoudnessPercentiles) {
