@@ -136,46 +136,37 @@ TEST(LevelTracker, Rules) {
   EXPECT_EQ(t.last_video_ns, 6);
 }
 
-TEST(AudioRange, ScaleThresholdAndSpan) {
-  struct row {
-    std::vector<std::uint32_t> values;
-    std::uint32_t scale, threshold;
-  };
-  const row rows[] = {
-      {{1000, 5000, 3000}, 2, 2800},
-      {{0, 20000}, 1, 2000},
-      {{10, 100}, 100, 1900},
-      {{400}, 25, 10000},
-      {{}, 1, 0xFFFFFFFF},
-      {{5001}, 1, 5001},
-      {{5000}, 2, 10000},
-      {{0}, 1, 0},
-      {{0xFFFFFFFF, 0}, 1, 429496729},
-      {{10000}, 1, 10000},
-  };
-  for (const row& r : rows) {
-    std::vector<event_record> records = {video(1, 9), other(2, 3)};
-    std::int64_t t = 3;
-    for (std::uint32_t v : r.values) records.push_back(audio(t++, v));
-    const std::string bytes = event_file(records);
-    memory_source source(bytes);
-    record_reader reader(source);
-    recording_scan scan;
-    EXPECT_EQ(scan_audio_range(&reader, &scan), pass_status::ok);
-    EXPECT_EQ(scan.range.audio_scale, r.scale) << ::testing::PrintToString(r.values);
-    EXPECT_EQ(scan.range.silence_threshold, r.threshold) << ::testing::PrintToString(r.values);
-    EXPECT_EQ(scan.records, records.size());
-    EXPECT_EQ(scan.unknown, 1u);
-  }
-  const std::string bytes =
-      event_file({video(5, 1), audio(-7, 1), video(INT64_MAX, 1), other(3, 9)});
+recording_scan scan_of(const std::vector<event_record>& records) {
+  const std::string bytes = event_file(records);
   memory_source source(bytes);
   record_reader reader(source);
   recording_scan scan;
   EXPECT_EQ(scan_audio_range(&reader, &scan), pass_status::ok);
-  EXPECT_EQ(scan.earliest_ns, -7);
-  EXPECT_EQ(scan.latest_ns, INT64_MAX);
-  EXPECT_EQ(scan.last_ns, 3);
+  return scan;
+}
+
+TEST(AudioRange, ScaleThresholdAndSpan) {
+  // The scale and silence threshold of each list of audio values, after a picture and a
+  // record of another type.
+  const std::vector<std::uint32_t> lists[] = {
+      {1000, 5000, 3000}, {0, 20000}, {10, 100}, {400}, {}, {5001}, {5000}, {0},
+      {0xFFFFFFFF, 0},    {10000}};
+  std::string found;
+  for (const std::vector<std::uint32_t>& values : lists) {
+    std::vector<event_record> records = {video(1, 9), other(2, 3)};
+    for (std::uint32_t v : values) records.push_back(audio(3, v));
+    const recording_scan scan = scan_of(records);
+    found += std::to_string(scan.range.audio_scale) + "/" +
+             std::to_string(scan.range.silence_threshold) + " ";
+    EXPECT_EQ(std::tuple(scan.records, scan.unknown), std::tuple(records.size(), 1u));
+  }
+  EXPECT_EQ(found,
+            "2/2800 1/2000 100/1900 25/10000 1/4294967295 1/5001 2/10000 1/0 1/429496729 "
+            "1/10000 ");
+  const recording_scan scan =
+      scan_of({video(5, 1), audio(-7, 1), video(INT64_MAX, 1), other(3, 9)});
+  EXPECT_EQ(std::tuple(scan.earliest_ns, scan.latest_ns, scan.last_ns),
+            std::tuple(-7, INT64_MAX, 3));
 }
 
 }  // namespace
