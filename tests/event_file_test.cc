@@ -123,17 +123,15 @@ TEST(LevelTracker, Rules) {
   for (const row& r : rows) {
     level_tracker t;
     for (const event_record& record : r.records) track_levels(&t, record, r.scale);
-    EXPECT_EQ(t.video_level, r.video) << r.what;
-    EXPECT_EQ(t.audio_level, r.audio) << r.what;
+    EXPECT_EQ(std::tuple(t.video_level, t.audio_level), std::tuple(r.video, r.audio)) << r.what;
   }
   level_tracker t;
   track_levels(&t, audio(5, 9), 1);
   track_levels(&t, video(6, 3), 1);
   reset_levels(&t);
-  EXPECT_EQ(t.video_level, VIDEO_LEVEL_NONE);
-  EXPECT_EQ(t.audio_level, AUDIO_FULL_SCALE);
-  EXPECT_EQ(t.last_audio_ns, 5);  // The times are kept.
-  EXPECT_EQ(t.last_video_ns, 6);
+  // The levels reset, the times kept.
+  EXPECT_EQ(std::tuple(t.video_level, t.audio_level, t.last_audio_ns, t.last_video_ns),
+            std::tuple(VIDEO_LEVEL_NONE, AUDIO_FULL_SCALE, 5, 6));
 }
 
 recording_scan scan_of(const std::vector<event_record>& records) {
