@@ -12,6 +12,7 @@
 #include "broadcast_segments.h"
 #include "event_file_writer.h"
 #include "in_memory_run.h"
+#include "run_rows.h"
 
 namespace cutspot {
 namespace {
@@ -19,33 +20,24 @@ namespace {
 using namespace testing;
 
 TEST(Breaks, GridFit) {
-  struct row {
-    std::int64_t length_ns;
-    std::int64_t grid_ns;
-    std::optional<std::int64_t> fit;
+  // How far each length is off its grid, in ns, or "-" for no fit.
+  const auto fits = [](std::int64_t grid_ns, const std::vector<std::int64_t>& lengths_ns) {
+    std::string out;
+    for (std::int64_t ns : lengths_ns) {
+      const std::optional<std::int64_t> fit = grid_fit(ns, grid_ns);
+      out += fit ? std::to_string(*fit) + " " : "- ";
+    }
+    return out;
   };
-  const std::int64_t G = 5 * SEC;
-  const row rows[] = {
-      {10 * SEC, G, 0},
-      {10 * SEC + 600 * MS, G, 600 * MS},  // A separator that was not found, at most.
-      {10 * SEC + 601 * MS, G, std::nullopt},
-      {9 * SEC + 700 * MS, G, -300 * MS},  // A frame or so early.
-      {9 * SEC + 699 * MS, G, std::nullopt},
-      {4 * SEC + 700 * MS, G, -300 * MS},  // One step, early.
-      {4 * SEC + 699 * MS, G, std::nullopt},
-      {90 * SEC, G, 0},
-      {90 * SEC + 600 * MS, G, 600 * MS},
-      {90 * SEC + 601 * MS, G, std::nullopt},  // Longer than any spot.
-      {95 * SEC, G, std::nullopt},
-      {0, G, std::nullopt},
-      {-10 * SEC, G, std::nullopt},
-      {INT64_MAX, G, std::nullopt},
-      {37 * SEC, 0, 0},  // Without a grid every length up to 90 s fits.
-      {91 * SEC, 0, std::nullopt},
-      {21 * SEC, 7 * SEC, 0},
-  };
-  for (const row& r : rows)
-    EXPECT_EQ(grid_fit(r.length_ns, r.grid_ns), r.fit) << r.length_ns << " on " << r.grid_ns;
+  // On a 5 s grid: up to 600 ms over (a separator that was not found), up to 300 ms early
+  // (a frame or so), from one step to 90 s (longer than any spot); nothing shorter.
+  EXPECT_EQ(fits(5 * SEC,
+                 {10 * SEC, 10600 * MS, 10601 * MS, 9700 * MS, 9699 * MS, 4700 * MS, 4699 * MS,
+                  90 * SEC, 90600 * MS, 90601 * MS, 95 * SEC, 0, -10 * SEC, INT64_MAX, 200 * MS}),
+            "0 600000000 - -300000000 - -300000000 - 0 600000000 - - - - - - ");
+  // Without a grid every length up to 90 s fits.
+  EXPECT_EQ(fits(0, {37 * SEC, 90 * SEC, 90300 * MS, 0}), "0 0 - - ");
+  EXPECT_EQ(fits(7 * SEC, {21 * SEC}), "0 ");
 }
 
 TEST(Breaks, LoudnessPercentiles) {
@@ -140,70 +132,45 @@ TEST(Breaks, WhatStartsJoinsOrEndsABreak) {
         << r.what;
 }
 
+// A quote in the name ends the quoted text, adds an escaped one and opens another.
 TEST(Breaks, TheCuttingScriptNamesTheRecordingThatExists) {
-  struct row {
-    std::vector<std::string> present;
-    std::string named;
+  const std::pair<std::vector<std::string>, std::string> rows[] = {
+      {{}, "it'\\''s.mpg"},
+      {{"it's.mkv"}, "it'\\''s.mkv"},
+      {{"it's.mp4", "it's.mkv"}, "it'\\''s.mkv"},
+      {{"it's.m2ts", "it's.ts"}, "it'\\''s.ts"},
   };
-  const row rows[] = {
-      {{}, "it's.mpg"},
-      {{"it's.mkv"}, "it's.mkv"},
-      {{"it's.mp4", "it's.mkv"}, "it's.mkv"},
-      {{"it's.m2ts", "it's.ts"}, "it's.ts"},
-  };
-  for (const row& r : rows) {
+  for (const auto& [present, named] : rows) {
     std::map<std::string, std::string> files = {{"it's.evt", broadcast(programme(5))}};
-    for (const std::string& name : r.present) files[name] = "";
-    const run_result result = run_in_memory({"-ffconcat", "it's.evt"}, files);
-    // A quote in the name ends the quoted text, adds an escaped one and opens another.
-    std::string quoted = r.named;
-    quoted.replace(quoted.find('\''), 1, "'\\''");
-    EXPECT_EQ(result.out, "ffconcat version 1.0\nfile '" + quoted + "'\n") << r.named;
+    for (const std::string& name : present) files[name] = "";
+    EXPECT_EQ(run_in_memory({"-ffconcat", "it's.evt"}, files).out,
+              "ffconcat version 1.0\nfile '" + named + "'\n");
   }
 }
 
 TEST(Breaks, CommandLine) {
-  const std::string file = broadcast(ONE_BLOCK);
+  const std::map<std::string, std::string> files = {{"show.evt", broadcast(ONE_BLOCK)}};
   const std::string list = "Fshow.mpg\nB001:40.310 002:46.410\nE\n";
-  struct row {
-    std::vector<std::string> args;
-    int status;
-    std::string out_prefix;  // The start of standard output.
-    std::string err;
-  };
-  const row rows[] = {
-      {{"-breaks", "show.evt"}, 0, list, ""},
-      // Settings of the marks change nothing about breaks.
-      {{"-breaks", "-p5", "-i5", "show.evt"}, 0, list, ""},
-      // The graph comes first, then an empty line and the list.
-      {{"-breaks", "-graph", "show.evt"}, 0, "Timestamp : T Video Lvl | Audio Lvl\n", ""},
-      {{"-breaks", "show.evt", "-graph"}, 0, "Timestamp : T Video Lvl | Audio Lvl\n", ""},
-      {{"-graph", "-ffconcat", "show.evt"},
-       2,
-       "Usage: ",
-       "cutspot: -graph cannot be combined with -ffconcat\nTry 'cutspot --help'.\n"},
-      // The last argument is the file name, even when it looks like an option.
-      {{"show.evt", "-breaks"},
-       0,
-       "Fshow.mpg\nD",
-       "cutspot: warning: ignoring '-breaks' after the event file name (options go before "
-       "it)\n"},
-      {{"-breaks"}, 2, "Usage: ", "cutspot: no event file named: '-breaks' is an option\n"},
-      {{"-m", "30", "show.evt"},
-       2,
-       "Usage: ",
-       "cutspot: the number goes in the same argument as its option: -m30, not -m 30\n"},
-  };
-  for (const row& r : rows) {
-    const run_result result = run_in_memory(r.args, {{"show.evt", file}});
-    const std::string what = ::testing::PrintToString(r.args);
-    EXPECT_EQ(result.status, r.status) << what;
-    EXPECT_EQ(result.out.substr(0, r.out_prefix.size()), r.out_prefix) << what;
-    EXPECT_TRUE(result.err.starts_with(r.err)) << what << result.err;
+  expect_runs(
+      {
+          {{"-breaks", "show.evt"}, 0, list, ""},
+          // Settings of the marks change nothing about breaks.
+          {{"-breaks", "-p5", "-i5", "show.evt"}, 0, list, ""},
+          // Only options before the name count: these are marks.
+          {{"show.evt", "-breaks"},
+           0,
+           "Fshow.mpg\nD001:40.520\nA002:11.120\nA002:31.320\nA002:46.520\nE\n",
+           "cutspot: warning: ignoring '-breaks' after the event file name (options go before "
+           "it)\n"},
+      },
+      files);
+  // The graph comes first, then an empty line and the list.
+  for (const auto& args : {std::vector<std::string>{"-breaks", "-graph", "show.evt"},
+                           std::vector<std::string>{"-breaks", "show.evt", "-graph"}}) {
+    const run_result r = run_in_memory(args, files);
+    EXPECT_EQ(r.out.substr(0, 36), "Timestamp : T Video Lvl | Audio Lvl\n");
+    EXPECT_TRUE(r.out.ends_with("\n\n" + list)) << r.err;
   }
-  // With the graph, the list follows it after an empty line.
-  const run_result graph = run_in_memory({"-breaks", "-graph", "show.evt"}, {{"show.evt", file}});
-  EXPECT_TRUE(graph.out.ends_with("\n\n" + list));
 }
 
 }  // namespace

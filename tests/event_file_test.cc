@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "analysis/audio_range.h"
@@ -25,12 +26,11 @@ TEST(EventRecord, DecodesEveryFieldInPlace) {
                                    0x80, 0,    1,    2,                             // value
                                    10,   0,    20,   255};
   const event_record r = decode_event_record(bytes);
-  EXPECT_EQ(r.timestamp_ns, static_cast<std::int64_t>(0xFFEEDDCCBBAA9988));
-  EXPECT_EQ(r.spare, 0x11223344u);
-  EXPECT_EQ(r.type, 0x01000000u);  // Far above 2, not an audio record.
-  EXPECT_EQ(r.value, 0x80000102u);
-  EXPECT_EQ(r.samples[0], 10);
-  EXPECT_EQ(r.samples[3], 255);
+  // The type is far above 2, not an audio record.
+  EXPECT_EQ(std::tuple(r.timestamp_ns, r.spare, r.type, r.value, r.samples[0], r.samples[1],
+                       r.samples[2], r.samples[3]),
+            std::tuple(static_cast<std::int64_t>(0xFFEEDDCCBBAA9988), 0x11223344u, 0x01000000u,
+                       0x80000102u, 10, 0, 20, 255));
   unsigned char again[24];
   encode_event_record(r, again);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(again), 24),
@@ -123,59 +123,48 @@ TEST(LevelTracker, Rules) {
   for (const row& r : rows) {
     level_tracker t;
     for (const event_record& record : r.records) track_levels(&t, record, r.scale);
-    EXPECT_EQ(t.video_level, r.video) << r.what;
-    EXPECT_EQ(t.audio_level, r.audio) << r.what;
+    EXPECT_EQ(std::tuple(t.video_level, t.audio_level), std::tuple(r.video, r.audio)) << r.what;
   }
   level_tracker t;
   track_levels(&t, audio(5, 9), 1);
   track_levels(&t, video(6, 3), 1);
   reset_levels(&t);
-  EXPECT_EQ(t.video_level, VIDEO_LEVEL_NONE);
-  EXPECT_EQ(t.audio_level, AUDIO_FULL_SCALE);
-  EXPECT_EQ(t.last_audio_ns, 5);  // The times are kept.
-  EXPECT_EQ(t.last_video_ns, 6);
+  // The levels reset, the times kept.
+  EXPECT_EQ(std::tuple(t.video_level, t.audio_level, t.last_audio_ns, t.last_video_ns),
+            std::tuple(VIDEO_LEVEL_NONE, AUDIO_FULL_SCALE, 5, 6));
 }
 
-TEST(AudioRange, ScaleThresholdAndSpan) {
-  struct row {
-    std::vector<std::uint32_t> values;
-    std::uint32_t scale, threshold;
-  };
-  const row rows[] = {
-      {{1000, 5000, 3000}, 2, 2800},
-      {{0, 20000}, 1, 2000},
-      {{10, 100}, 100, 1900},
-      {{400}, 25, 10000},
-      {{}, 1, 0xFFFFFFFF},
-      {{5001}, 1, 5001},
-      {{5000}, 2, 10000},
-      {{0}, 1, 0},
-      {{0xFFFFFFFF, 0}, 1, 429496729},
-      {{10000}, 1, 10000},
-  };
-  for (const row& r : rows) {
-    std::vector<event_record> records = {video(1, 9), other(2, 3)};
-    std::int64_t t = 3;
-    for (std::uint32_t v : r.values) records.push_back(audio(t++, v));
-    const std::string bytes = event_file(records);
-    memory_source source(bytes);
-    record_reader reader(source);
-    recording_scan scan;
-    EXPECT_EQ(scan_audio_range(&reader, &scan), pass_status::ok);
-    EXPECT_EQ(scan.range.audio_scale, r.scale) << ::testing::PrintToString(r.values);
-    EXPECT_EQ(scan.range.silence_threshold, r.threshold) << ::testing::PrintToString(r.values);
-    EXPECT_EQ(scan.records, records.size());
-    EXPECT_EQ(scan.unknown, 1u);
-  }
-  const std::string bytes =
-      event_file({video(5, 1), audio(-7, 1), video(INT64_MAX, 1), other(3, 9)});
+recording_scan scan_of(const std::vector<event_record>& records) {
+  const std::string bytes = event_file(records);
   memory_source source(bytes);
   record_reader reader(source);
   recording_scan scan;
   EXPECT_EQ(scan_audio_range(&reader, &scan), pass_status::ok);
-  EXPECT_EQ(scan.earliest_ns, -7);
-  EXPECT_EQ(scan.latest_ns, INT64_MAX);
-  EXPECT_EQ(scan.last_ns, 3);
+  return scan;
+}
+
+TEST(AudioRange, ScaleThresholdAndSpan) {
+  // The scale and silence threshold of each list of audio values, after a picture and a
+  // record of another type.
+  const std::vector<std::uint32_t> lists[] = {
+      {1000, 5000, 3000}, {0, 20000}, {10, 100}, {400}, {}, {5001}, {5000}, {0},
+      {0xFFFFFFFF, 0},    {10000}};
+  std::string found;
+  for (const std::vector<std::uint32_t>& values : lists) {
+    std::vector<event_record> records = {video(1, 9), other(2, 3)};
+    for (std::uint32_t v : values) records.push_back(audio(3, v));
+    const recording_scan scan = scan_of(records);
+    found += std::to_string(scan.range.audio_scale) + "/" +
+             std::to_string(scan.range.silence_threshold) + " ";
+    EXPECT_EQ(std::tuple(scan.records, scan.unknown), std::tuple(records.size(), 1u));
+  }
+  EXPECT_EQ(found,
+            "2/2800 1/2000 100/1900 25/10000 1/4294967295 1/5001 2/10000 1/0 1/429496729 "
+            "1/10000 ");
+  const recording_scan scan =
+      scan_of({video(5, 1), audio(-7, 1), video(INT64_MAX, 1), other(3, 9)});
+  EXPECT_EQ(std::tuple(scan.earliest_ns, scan.latest_ns, scan.last_ns),
+            std::tuple(-7, INT64_MAX, 3));
 }
 
 }  // namespace

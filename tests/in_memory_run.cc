@@ -10,8 +10,8 @@
 namespace cutspot::testing {
 
 run_result run_in_memory(const std::vector<std::string>& args,
-                         const std::map<std::string, std::string>& files,
-                         std::size_t block_records) {
+                         const std::map<std::string, std::string>& files, std::size_t block_records,
+                         bool together) {
   const source_opener open = [&](const std::string& name) {
     const auto found = files.find(name);
     if (found != files.end())
@@ -21,17 +21,18 @@ run_result run_in_memory(const std::vector<std::string>& args,
     return missing;
   };
   const existence_check exists = [&](const std::string& name) { return files.contains(name); };
-  return run_with_opener(args, open, block_records, exists);
+  return run_with_opener(args, open, block_records, exists, together);
 }
 
 run_result run_with_opener(const std::vector<std::string>& args, const source_opener& open,
-                           std::size_t block_records, const existence_check& exists) {
+                           std::size_t block_records, const existence_check& exists,
+                           bool together) {
   std::vector<const char*> argv = {"cutspot"};
   for (const std::string& a : args) argv.push_back(a.c_str());
   string_sink out, err;
   run_result r;
-  r.status = run_cutspot(static_cast<int>(argv.size()), argv.data(), open, out, err,
-                         run_options{block_records, exists});
+  r.status = run_cutspot(static_cast<int>(argv.size()), argv.data(), open, out,
+                         together ? out : err, run_options{block_records, exists});
   r.out = std::move(out.text);
   r.err = std::move(err.text);
   return r;
@@ -63,6 +64,7 @@ std::size_t faulty_source::read(unsigned char* buf, std::size_t n) {
   }
   std::memcpy(buf, bytes_.data() + pos_, count);
   pos_ += count;
+  if (delivered != nullptr) *delivered += count;
   return count;
 }
 

@@ -25,21 +25,23 @@ struct run_result {
 
 // Runs `cutspot args...`; a name found in `files` opens as those bytes (and exists), any
 // other cannot be opened ("No such file or directory"). Small blocks cross block
-// boundaries often.
+// boundaries often. `together`: both streams into `out`, as on a terminal.
 run_result run_in_memory(const std::vector<std::string>& args,
                          const std::map<std::string, std::string>& files,
-                         std::size_t block_records = 3);
+                         std::size_t block_records = 3, bool together = false);
 // The same with a source of the test's choosing; no other file exists.
 run_result run_with_opener(
     const std::vector<std::string>& args, const source_opener& open, std::size_t block_records = 3,
-    const existence_check& exists = [](const std::string&) { return false; });
+    const existence_check& exists = [](const std::string&) { return false; },
+    bool together = false);
 
 // Opens any name as the source that `make` gives.
 source_opener opening(const std::function<std::unique_ptr<byte_source>()>& make);
 
 // Delivers the bytes up to `fail_at`, a few at a time, then fails: with a read error, or
 // by ending early as a file that shrank would. Its length stays that of all the bytes.
-// The first `whole_passes` passes (counted by rewinds) read everything.
+// The first `whole_passes` passes (counted by rewinds) read everything. Adds the bytes it
+// delivers to `*delivered` if that is set.
 class faulty_source final : public byte_source {
  public:
   enum fault { read_error, shrinks };
@@ -50,6 +52,7 @@ class faulty_source final : public byte_source {
   bool rewind() override;
   std::size_t read(unsigned char* buf, std::size_t n) override;
   std::string error() const override { return error_; }
+  std::size_t* delivered = nullptr;
 
  private:
   std::string_view bytes_;

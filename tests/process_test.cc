@@ -39,50 +39,34 @@ void append(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::app) << bytes;
 }
 
-// Runs `cutspot -graph path` into a pipe that is not read until meanwhile() has
-// changed the world: the run blocks on the full pipe in its graph pass.
-process_result graph_into_stalled_pipe(const std::string& path,
-                                       const std::function<void()>& meanwhile,
-                                       bool non_blocking = false) {
-  const auto wait_then = [&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    meanwhile();
-  };
-  return run_cutspot(
-      {"-graph", path},
-      {.how = stdout_target::pipe, .non_blocking = non_blocking, .while_blocked = wait_then});
-}
-
-TEST(Process, AFileThatGrowsIsJudgedAsItWasWhenOpened) {
+// `cutspot -graph` into a pipe that is not read until meanwhile() has changed the file:
+// the run blocks on the full pipe in its graph pass.
+TEST(Process, WhileTheRunWaitsOnAFullPipe) {
   temp_dir dir;
   const std::string before = recording(120);
   const std::string path = dir.write("live.evt", before);
-  // The recorder goes on: the rest of a longer recording with breaks of its own.
-  const process_result r = graph_into_stalled_pipe(
-      path, [&] { append(path, recording(600, 130).substr(before.size())); });
+  const std::string graph = run_in_memory({"-graph", path}, {{path, before}}, 8192).out;
+  const auto stalled = [&](const std::function<void()>& meanwhile, bool non_blocking = false) {
+    return run_cutspot(
+        {"-graph", path},
+        {.how = stdout_target::pipe, .non_blocking = non_blocking, .while_blocked = [&] {
+           std::this_thread::sleep_for(std::chrono::milliseconds(100));
+           meanwhile();
+         }});
+  };
+  // A non-blocking pipe waits instead of failing.
+  process_result r = stalled([] {}, true);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, graph);
+  // The recorder goes on, with breaks of its own: the file is judged as it was when opened.
+  r = stalled([&] { append(path, recording(600, 130).substr(before.size())); });
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.out, run_in_memory({"-graph", path}, {{path, before}}, 8192).out);
-}
-
-TEST(Process, AFileThatShrinksFailsTheRun) {
-  temp_dir dir;
-  const std::string path = dir.write("live.evt", recording(120));
-  const process_result r =
-      graph_into_stalled_pipe(path, [&] { std::filesystem::resize_file(path, 10000); });
+  EXPECT_EQ(r.out, graph);
+  r = stalled([&] { std::filesystem::resize_file(path, 10000); });
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "cutspot: '" + path + "' changed while it was read\n");
   EXPECT_FALSE(r.out.ends_with("E\n"));
-}
-
-TEST(Process, ANonBlockingPipeWaitsInsteadOfFailing) {
-  temp_dir dir;
-  const std::string bytes = recording(60);
-  const std::string path = dir.write("show.evt", bytes);
-  const process_result r = graph_into_stalled_pipe(
-      path, [] {}, true);
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, run_in_memory({"-graph", path}, {{path, bytes}}, 8192).out);
 }
 
 TEST(Process, OutputThatCannotBeWritten) {

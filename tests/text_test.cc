@@ -17,26 +17,17 @@
 namespace cutspot {
 namespace {
 
+// Truncated toward zero, not rounded; minutes are never cut, and beyond 2^32 ms (49.7
+// days) they go on instead of wrapping.
 TEST(Text, TimeStamps) {
-  const struct {
-    std::int64_t ns;
-    const char* text;
-  } rows[] = {
-      {0, "000:00.000"},
-      {999999, "000:00.000"},  // Truncated, not rounded.
-      {1000000, "000:00.001"},
-      {83456000000, "001:23.456"},
-      {59999999999, "000:59.999"},
-      {3600000000000, "060:00.000"},
-      {60000000000000, "1000:00.000"},  // Minutes are never cut.
-      // Beyond 2^32 ms (49.7 days) the minutes go on instead of wrapping.
-      {4294967296000000, "71582:47.296"},
-      {-999999, "000:00.000"},  // Toward zero.
-      {-1000000, "-000:00.001"},
-      {INT64_MAX, "153722867:16.854"},
-      {INT64_MIN, "-153722867:16.854"},
-  };
-  for (const auto& r : rows) EXPECT_EQ(format_time(r.ns).view(), r.text) << r.ns;
+  const std::int64_t times[] = {0,           999999,        1000000,        83456000000,
+                                59999999999, 3600000000000, 60000000000000, 4294967296000000,
+                                -999999,     -1000000,      INT64_MAX,      INT64_MIN};
+  std::string texts;
+  for (std::int64_t ns : times) texts += std::string(format_time(ns).view()) + " ";
+  EXPECT_EQ(texts,
+            "000:00.000 000:00.000 000:00.001 001:23.456 000:59.999 060:00.000 1000:00.000 "
+            "71582:47.296 000:00.000 -000:00.001 153722867:16.854 -153722867:16.854 ");
 }
 
 TEST(Text, IncrementalTimeStampsEqualFreshOnes) {
@@ -78,27 +69,16 @@ TEST(Text, BarsRoundUpAndClip) {
   }
 }
 
+// After every leading white space of the C locale, clamped to the signed 32-bit range.
 TEST(Text, OptionNumbers) {
-  const struct {
-    const char* text;
-    std::uint32_t value;
-  } rows[] = {
-      {"300", 300},
-      {"", 0},
-      {"x5", 0},
-      {"12abc", 12},
-      {" \t\n\v\f\r42", 42},  // Every leading white space of the C locale.
-      {"+7", 7},
-      {"-5", 4294967291u},
-      {"2147483647", 2147483647u},
-      {"2147483648", 2147483647u},  // Clamped to the signed 32-bit range.
-      {"99999999999999999999999", 2147483647u},
-      {"-2147483648", 2147483648u},
-      {"-99999999999999999999999", 2147483648u},
-      {"- 5", 0},
-      {"007", 7},
-  };
-  for (const auto& r : rows) EXPECT_EQ(parse_option_number(r.text), r.value) << r.text;
+  std::string values;
+  for (const char* text :
+       {"300", "", "x5", "12abc", " \t\n\v\f\r42", "+7", "-5", "2147483647", "2147483648",
+        "99999999999999999999999", "-2147483648", "-99999999999999999999999", "- 5", "007"})
+    values += std::to_string(parse_option_number(text)) + " ";
+  EXPECT_EQ(
+      values,
+      "300 0 0 12 42 7 4294967291 2147483647 2147483647 2147483647 2147483648 2147483648 0 7 ");
 }
 
 std::string written(void (*write)(text_writer&, std::string_view), std::string_view bytes) {
