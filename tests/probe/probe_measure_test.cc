@@ -1,5 +1,4 @@
-// cutspot-probe's measures: the darkness samples of a picture and the audio scale, the
-// latter judged by the silence threshold that cutspot derives from it.
+// cutspot-probe's measures: the darkness samples of a picture and the audio scale.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,7 +7,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "analysis/audio_range.h"
 #include "probe/audio_scale.h"
 #include "probe/region_means.h"
 
@@ -139,22 +137,6 @@ TEST(ProbeDarkness, NearlyAllOfTheQuadrantAndTheDarkestCells) {
   }
 }
 
-// A dark scene whose mean is black but which has a lit window is not black; noise
-// around black is averaged over cells (of 6x6 pixels in a picture 144 high, every
-// second pixel taken) before the percentile.
-TEST(ProbeDarkness, LitDetailsAndNoise) {
-  // Squares of 2x2 pixels of 12 and 28 by turns: a cell's 3x3 samples hold five of one and
-  // four of the other, so its mean is 19 or 21, where single pixels reach 28.
-  std::vector<unsigned char> pic(180 * 144);
-  for (int i = 0; i < 180 * 144; ++i) pic[i] = (i % 180 / 2 + i / 180 / 2) % 2 ? 28 : 12;
-  luma_plane p = plane_of(pic.data(), 180, 144, 180);
-  EXPECT_EQ(region_levels(p).samples, (samples{21, 21, 21, 21}));
-  // A lit window of 12x12 pixels (3% of the top right quadrant of 72x58 pixels, and two
-  // of its 120 cells wholly) lifts its sample to 180, though its mean stays dark (25).
-  for (int i = 0; i < 12 * 12; ++i) pic[(30 + i / 12) * 180 + 120 + i % 12] = 180;
-  EXPECT_EQ(region_levels(p).samples, (samples{21, 180, 21, 21}));
-}
-
 TEST(ProbeDarkness, AnySizeAndAlignment) {
   // Random pictures, quadrants starting at odd offsets and cells cut short at their
   // right and bottom edges, against the definition.
@@ -226,47 +208,6 @@ TEST(ProbeAudioScale, FloorAndCeiling) {
   }
   for (double nothing : {0.0, -1.0, double{NAN}}) EXPECT_EQ(audio_value(nothing), 0u) << nothing;
   EXPECT_EQ(audio_value(INFINITY), AUDIO_VALUE_MAX);
-}
-
-// What cutspot makes of a recording whose windows have these levels (dB; below -900
-// digital silence): whether each of the probe levels counts as quiet.
-std::vector<bool> quiet_in(const std::vector<double>& recording,
-                           const std::vector<double>& probes) {
-  audio_range range;
-  for (double db : recording) {
-    std::uint32_t v = audio_value(db < -900 ? 0 : std::pow(10.0, db / 10));
-    range.audio_max = std::max(range.audio_max, v);
-    range.audio_min = std::min(range.audio_min, v);
-  }
-  finish_audio_range(&range);
-  EXPECT_EQ(is_gap_mode(range), false);
-  std::vector<bool> out;
-  for (double db : probes) {
-    std::uint32_t v = audio_value(std::pow(10.0, db / 10));
-    out.push_back(range.audio_scale * v < range.silence_threshold);
-  }
-  return out;
-}
-
-TEST(ProbeAudioScale, SilenceMeansSilence) {
-  // A digital recording: silence in the breaks, speech, spots. Silence and -76 dBFS are
-  // quiet; room tone at -74 and -66 dBFS, as under a pause in the dialogue, is not; and a
-  // burst at full scale changes nothing.
-  std::vector<double> probes = {-76, -74, -66, -50};
-  std::vector<bool> want = {true, false, false, false};
-  EXPECT_EQ(quiet_in({-1000, -20, -14}, probes), want);
-  EXPECT_EQ(quiet_in({-1000, -20, -14, 0}, probes), want);
-  // A quiet recording whose loudest window stays below the ceiling (-40 dBFS): the
-  // threshold comes down with it, -76 dBFS.
-  EXPECT_EQ(quiet_in({-1000, -40}, {-76.1, -75.9}), (std::vector<bool>{true, false}));
-  // An analog recording: hiss at -56 dBFS (its quietest window -56.5) is quiet up to
-  // 2.6 dB above its quietest window; room tone as loud as the hiss (3 dB more) is not;
-  // and a burst changes nothing here either.
-  for (double burst : {-14.0, 0.0}) {
-    EXPECT_EQ(quiet_in({-56.5, -56, -55.5, -20, -14, burst}, {-55.5, -54.0, -53.8, -53}),
-              (std::vector<bool>{true, true, false, false}))
-        << burst;
-  }
 }
 
 }  // namespace
