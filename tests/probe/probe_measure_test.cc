@@ -63,7 +63,7 @@ TEST(ProbeDarkness, CellSize) {
 }
 
 // A 20x10 picture in lines of 32 bytes: a border of 255 around quadrants of 10, 20, 30, 40.
-std::vector<unsigned char> quadrant_picture() {
+std::vector<unsigned char> quadrants() {
   std::vector<unsigned char> pic(32 * 10, 7);
   for (int i = 0; i < 32 * 10; ++i) {
     const int x = i % 32, y = i / 32;
@@ -86,54 +86,54 @@ std::vector<unsigned char> words(int n, unsigned v, bool big_endian) {
   return out;
 }
 
-TEST(ProbeDarkness, LayoutsAndRanges) {
-  // The quadrants of the centre, in full range (10 * 219 / 255 + 16 = 24.6) and bottom up
-  // (a negative line size); 10-bit words little-endian, and big-endian shifted up by 6
-  // (as P010); one pixel, where every quadrant but the last is empty and takes the rest's
-  // cells, and 0 is raised to 1 since a sample of 0 would mean none; packed YUYV, luma at
-  // every second byte; all 255, the largest sums.
+std::vector<int> flat(int level) {
+  return {level, level, level, level, level};
+}
+
+// 200x40 pixels at one level (cells of one pixel; quadrants of 80x16 = 1280 cells, of
+// which 12 may be brighter; 51 are 1% of all 5120), n in the top left quadrant at another.
+std::vector<unsigned char> speckled(unsigned char level, unsigned char other, int n) {
+  std::vector<unsigned char> pic(200 * 40, level);
+  for (int i = 0; i < n; ++i) pic[(4 + i / 80) * 200 + 20 + i % 80] = other;
+  return pic;
+}
+
+TEST(ProbeDarkness, LayoutsRangesAndShares) {
+  // The four samples and the darkest cells' level. The quadrants of the centre, in full
+  // range (10 * 219 / 255 + 16 = 24.6) and bottom up (a negative line size); 10-bit words
+  // little-endian, and big-endian shifted up by 6 (as P010); a row of two pixels,
+  // where the top quadrants are empty and take the rest's cells, and 0 is raised to 1 since
+  // a sample of 0 would mean none; packed YUYV, luma at every second byte; all 255, the
+  // largest sums; and how many cells may be brighter, or must be as dark.
+  const luma_plane specks = plane_of(nullptr, 200, 40, 200);
   struct {
-    samples want;
+    std::vector<int> want;
     std::vector<unsigned char> pic;
     luma_plane p;  // Its data: the picture from first_byte on.
     int first_byte = 0;
   } cases[] = {
-      {{10, 20, 30, 40}, quadrant_picture(), plane_of(nullptr, 20, 10, 32)},
-      {{25, 33, 42, 50}, quadrant_picture(), plane_of(nullptr, 20, 10, 32, 1, 8, 0, false, true)},
-      {{30, 40, 10, 20}, quadrant_picture(), plane_of(nullptr, 20, 10, -32), 9 * 32},
-      {all(235), words(16, 940, false), plane_of(nullptr, 4, 4, 8, 2, 10)},
-      {all(16), words(16, 64 << 6, true), plane_of(nullptr, 4, 4, 8, 2, 10, 6, true)},
-      {all(1), {0}, plane_of(nullptr, 1, 1, 1)},
-      {all(200), {200, 99, 200, 99, 200, 99, 200, 99}, plane_of(nullptr, 2, 2, 4, 2)},
-      {all(255), std::vector<unsigned char>(1920 * 1080, 255), plane_of(nullptr, 1920, 1080, 1920)},
+      {{10, 20, 30, 40, 10}, quadrants(), plane_of(nullptr, 20, 10, 32)},
+      {{25, 33, 42, 50, 25}, quadrants(), plane_of(nullptr, 20, 10, 32, 1, 8, 0, false, true)},
+      {{30, 40, 10, 20, 10}, quadrants(), plane_of(nullptr, 20, 10, -32), 9 * 32},
+      {flat(235), words(16, 940, false), plane_of(nullptr, 4, 4, 8, 2, 10)},
+      {flat(16), words(16, 64 << 6, true), plane_of(nullptr, 4, 4, 8, 2, 10, 6, true)},
+      {{50, 50, 1, 50, 1}, {0, 50}, plane_of(nullptr, 2, 1, 2)},
+      {flat(200), {200, 99, 200, 99, 200, 99, 200, 99}, plane_of(nullptr, 2, 2, 4, 2)},
+      {flat(255), std::vector<unsigned char>(1920 * 1080, 255),
+       plane_of(nullptr, 1920, 1080, 1920)},
+      {flat(16), speckled(16, 200, 12), specks},
+      {{200, 16, 16, 16, 16}, speckled(16, 200, 13), specks},
+      {{200, 16, 16, 16, 16}, speckled(16, 200, 1280), specks},
+      {{60, 60, 60, 60, 5}, speckled(60, 5, 51), specks},
+      {flat(60), speckled(60, 5, 50), specks},
   };
   for (auto& c : cases) {
     c.p.data = c.pic.data() + c.first_byte;
-    EXPECT_EQ(region_levels(c.p).samples, c.want) << c.p.width << "x" << c.p.height;
-  }
-}
-
-// A picture of 200x40 at one level (cells of one pixel; quadrants of 80x16 = 1280 cells,
-// of which 12 may be brighter; 51 are 1% of all 5120) with a number of pixels at another
-// in the top left quadrant: its sample, and the darkest cells' level.
-TEST(ProbeDarkness, NearlyAllOfTheQuadrantAndTheDarkestCells) {
-  struct {
-    unsigned char level, other;
-    int others;
-    samples want;
-    int darkest;
-  } cases[] = {{16, 200, 0, all(16), 16},
-               {16, 200, 12, all(16), 16},
-               {16, 200, 13, {200, 16, 16, 16}, 16},
-               {16, 200, 1280, {200, 16, 16, 16}, 16},
-               {60, 5, 51, all(60), 5},
-               {60, 5, 50, all(60), 60}};
-  for (const auto& c : cases) {
-    std::vector<unsigned char> pic(200 * 40, c.level);
-    for (int i = 0; i < c.others; ++i) pic[(4 + i / 80) * 200 + 20 + i % 80] = c.other;
-    picture_levels got = region_levels(plane_of(pic.data(), 200, 40, 200));
-    EXPECT_EQ(got.samples, c.want) << c.others << " at " << int{c.other};
-    EXPECT_EQ(got.darkest, c.darkest) << c.others << " at " << int{c.other};
+    const picture_levels got = region_levels(c.p);
+    EXPECT_EQ((std::vector<int>{got.samples[0], got.samples[1], got.samples[2], got.samples[3],
+                                got.darkest}),
+              c.want)
+        << c.p.width << "x" << c.p.height;
   }
 }
 
