@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <limits>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "common/event_record.h"
@@ -221,10 +222,9 @@ TEST(ProbePipeline, FromPicturesAndSoundToRecords) {
   };
   for (const auto& c : cases) {
     piped r = run_pipeline(c.origin, c.in, c.sound_wanted);
-    EXPECT_EQ(r.records, c.out) << c.what;
-    EXPECT_EQ(r.jumps, c.jumps) << c.what;
-    EXPECT_EQ(r.late, c.late) << c.what;
-    EXPECT_EQ(r.missing, c.missing) << c.what;
+    EXPECT_EQ(std::tie(r.records, r.jumps, r.late, r.missing),
+              std::tie(c.out, c.jumps, c.late, c.missing))
+        << c.what;
   }
 }
 
