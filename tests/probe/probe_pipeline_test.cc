@@ -78,12 +78,8 @@ std::ostream& operator<<(std::ostream& o, const output& r) {
   return o << "{" << r.t << ", '" << r.kind << "', " << r.value << "}";
 }
 
-struct piped {
-  std::vector<output> records;
-  int jumps = 0;
-  long late = 0;
-  std::string missing;
-};
+// The records written, the clock's jumps, the records left out as late, and what is missing.
+using piped = std::tuple<std::vector<output>, int, long, std::string>;
 
 piped run_pipeline(std::int64_t origin, const std::vector<input>& inputs, bool sound_wanted) {
   std::FILE* file = std::tmpfile();
@@ -112,22 +108,20 @@ piped run_pipeline(std::int64_t origin, const std::vector<input>& inputs, bool s
     EXPECT_TRUE(drain_records(p, false, &reason)) << reason;
   }
   end_sound(p);
-  piped r;
-  r.missing = missing_media(p, sound_wanted);
+  const std::string missing = missing_media(p, sound_wanted);
   EXPECT_TRUE(drain_records(p, true, &reason)) << reason;
   EXPECT_TRUE(flush_events(writer, &reason)) << reason;
   std::vector<unsigned char> bytes(1 << 16);
   std::size_t n = static_cast<std::size_t>(pread(fileno(file), bytes.data(), bytes.size(), 0));
   std::fclose(file);
+  std::vector<output> records;
   for (std::size_t at = EVENT_HEADER_SIZE; at + EVENT_RECORD_SIZE <= n; at += EVENT_RECORD_SIZE) {
     event_record e = decode_event_record(bytes.data() + at);
     bool video = e.type == RECORD_VIDEO;
-    r.records.push_back(
+    records.push_back(
         {e.timestamp_ns, video ? 'v' : 'a', video ? e.samples[0] : static_cast<int>(e.value)});
   }
-  r.jumps = p.clock.jumps;
-  r.late = p.order.late;
-  return r;
+  return {records, p.clock.jumps, p.order.late, missing};
 }
 
 // Records, then a picture repeated every 60 ms (n in all), then more records.
@@ -221,9 +215,8 @@ TEST(ProbePipeline, FromPicturesAndSoundToRecords) {
       {.what = "no sound, none wanted", .in = {pic}, .out = {{1, 'v', 16}}},
   };
   for (const auto& c : cases) {
-    piped r = run_pipeline(c.origin, c.in, c.sound_wanted);
-    EXPECT_EQ(std::tie(r.records, r.jumps, r.late, r.missing),
-              std::tie(c.out, c.jumps, c.late, c.missing))
+    EXPECT_EQ(run_pipeline(c.origin, c.in, c.sound_wanted),
+              piped(c.out, c.jumps, c.late, c.missing))
         << c.what;
   }
 }
