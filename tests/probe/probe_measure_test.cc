@@ -92,7 +92,7 @@ std::vector<int> flat(int level) {
 
 // 200x40 pixels at one level (cells of one pixel; quadrants of 80x16 = 1280 cells, of
 // which 12 may be brighter; 51 are 1% of all 5120), n in the top left quadrant at another.
-std::vector<unsigned char> speckled(unsigned char level, unsigned char other, int n) {
+std::vector<unsigned char> dotted(unsigned char level, unsigned char other, int n) {
   std::vector<unsigned char> pic(200 * 40, level);
   for (int i = 0; i < n; ++i) pic[(4 + i / 80) * 200 + 20 + i % 80] = other;
   return pic;
@@ -105,7 +105,7 @@ TEST(ProbeDarkness, LayoutsRangesAndShares) {
   // where the top quadrants are empty and take the rest's cells, and 0 is raised to 1 since
   // a sample of 0 would mean none; packed YUYV, luma at every second byte; all 255, the
   // largest sums; and how many cells may be brighter, or must be as dark.
-  const luma_plane specks = plane_of(nullptr, 200, 40, 200);
+  const luma_plane dots = plane_of(nullptr, 200, 40, 200);
   struct {
     std::vector<int> want;
     std::vector<unsigned char> pic;
@@ -121,11 +121,11 @@ TEST(ProbeDarkness, LayoutsRangesAndShares) {
       {flat(200), {200, 99, 200, 99, 200, 99, 200, 99}, plane_of(nullptr, 2, 2, 4, 2)},
       {flat(255), std::vector<unsigned char>(1920 * 1080, 255),
        plane_of(nullptr, 1920, 1080, 1920)},
-      {flat(16), speckled(16, 200, 12), specks},
-      {{200, 16, 16, 16, 16}, speckled(16, 200, 13), specks},
-      {{200, 16, 16, 16, 16}, speckled(16, 200, 1280), specks},
-      {{60, 60, 60, 60, 5}, speckled(60, 5, 51), specks},
-      {flat(60), speckled(60, 5, 50), specks},
+      {flat(16), dotted(16, 200, 12), dots},
+      {{200, 16, 16, 16, 16}, dotted(16, 200, 13), dots},
+      {{200, 16, 16, 16, 16}, dotted(16, 200, 1280), dots},
+      {{60, 60, 60, 60, 5}, dotted(60, 5, 51), dots},
+      {flat(60), dotted(60, 5, 50), dots},
   };
   for (auto& c : cases) {
     c.p.data = c.pic.data() + c.first_byte;
