@@ -1,5 +1,4 @@
-// cutspot-probe's measures: the darkness samples of a picture and the audio scale, the
-// latter judged by the silence threshold that cutspot derives from it.
+// cutspot-probe's measures: the darkness samples of a picture and the audio scale.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,7 +7,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "analysis/audio_range.h"
 #include "probe/audio_scale.h"
 #include "probe/region_means.h"
 
@@ -65,7 +63,7 @@ TEST(ProbeDarkness, CellSize) {
 }
 
 // A 20x10 picture in lines of 32 bytes: a border of 255 around quadrants of 10, 20, 30, 40.
-std::vector<unsigned char> quadrant_picture() {
+std::vector<unsigned char> quadrants() {
   std::vector<unsigned char> pic(32 * 10, 7);
   for (int i = 0; i < 32 * 10; ++i) {
     const int x = i % 32, y = i / 32;
@@ -88,71 +86,55 @@ std::vector<unsigned char> words(int n, unsigned v, bool big_endian) {
   return out;
 }
 
-TEST(ProbeDarkness, LayoutsAndRanges) {
-  // The quadrants of the centre, in full range (10 * 219 / 255 + 16 = 24.6) and bottom up
-  // (a negative line size); 10-bit words little-endian, and big-endian shifted up by 6
-  // (as P010); one pixel, where every quadrant but the last is empty and takes the rest's
-  // cells, and 0 is raised to 1 since a sample of 0 would mean none; packed YUYV, luma at
-  // every second byte; all 255, the largest sums.
+std::vector<int> flat(int level) {
+  return {level, level, level, level, level};
+}
+
+// 200x40 pixels at one level (cells of one pixel; quadrants of 80x16 = 1280 cells, of
+// which 12 may be brighter; 51 are 1% of all 5120), n in the top left quadrant at another.
+std::vector<unsigned char> dotted(unsigned char level, unsigned char other, int n) {
+  std::vector<unsigned char> pic(200 * 40, level);
+  for (int i = 0; i < n; ++i) pic[(4 + i / 80) * 200 + 20 + i % 80] = other;
+  return pic;
+}
+
+TEST(ProbeDarkness, LayoutsRangesAndShares) {
+  // The four samples and the darkest cells' level. The quadrants of the centre, in full
+  // range (10 * 219 / 255 + 16 = 24.6) and bottom up (a negative line size); 10-bit words
+  // little-endian, and big-endian shifted up by 6 (as P010); a row of two pixels,
+  // where the top quadrants are empty and take the rest's cells, and 0 is raised to 1 since
+  // a sample of 0 would mean none; packed YUYV, luma at every second byte; all 255, the
+  // largest sums; and how many cells may be brighter, or must be as dark.
+  const luma_plane dots = plane_of(nullptr, 200, 40, 200);
   struct {
-    samples want;
+    std::vector<int> want;
     std::vector<unsigned char> pic;
     luma_plane p;  // Its data: the picture from first_byte on.
     int first_byte = 0;
   } cases[] = {
-      {{10, 20, 30, 40}, quadrant_picture(), plane_of(nullptr, 20, 10, 32)},
-      {{25, 33, 42, 50}, quadrant_picture(), plane_of(nullptr, 20, 10, 32, 1, 8, 0, false, true)},
-      {{30, 40, 10, 20}, quadrant_picture(), plane_of(nullptr, 20, 10, -32), 9 * 32},
-      {all(235), words(16, 940, false), plane_of(nullptr, 4, 4, 8, 2, 10)},
-      {all(16), words(16, 64 << 6, true), plane_of(nullptr, 4, 4, 8, 2, 10, 6, true)},
-      {all(1), {0}, plane_of(nullptr, 1, 1, 1)},
-      {all(200), {200, 99, 200, 99, 200, 99, 200, 99}, plane_of(nullptr, 2, 2, 4, 2)},
-      {all(255), std::vector<unsigned char>(1920 * 1080, 255), plane_of(nullptr, 1920, 1080, 1920)},
+      {{10, 20, 30, 40, 10}, quadrants(), plane_of(nullptr, 20, 10, 32)},
+      {{25, 33, 42, 50, 25}, quadrants(), plane_of(nullptr, 20, 10, 32, 1, 8, 0, false, true)},
+      {{30, 40, 10, 20, 10}, quadrants(), plane_of(nullptr, 20, 10, -32), 9 * 32},
+      {flat(235), words(16, 940, false), plane_of(nullptr, 4, 4, 8, 2, 10)},
+      {flat(16), words(16, 64 << 6, true), plane_of(nullptr, 4, 4, 8, 2, 10, 6, true)},
+      {{50, 50, 1, 50, 1}, {0, 50}, plane_of(nullptr, 2, 1, 2)},
+      {flat(200), {200, 99, 200, 99, 200, 99, 200, 99}, plane_of(nullptr, 2, 2, 4, 2)},
+      {flat(255), std::vector<unsigned char>(1920 * 1080, 255),
+       plane_of(nullptr, 1920, 1080, 1920)},
+      {flat(16), dotted(16, 200, 12), dots},
+      {{200, 16, 16, 16, 16}, dotted(16, 200, 13), dots},
+      {{200, 16, 16, 16, 16}, dotted(16, 200, 1280), dots},
+      {{60, 60, 60, 60, 5}, dotted(60, 5, 51), dots},
+      {flat(60), dotted(60, 5, 50), dots},
   };
   for (auto& c : cases) {
     c.p.data = c.pic.data() + c.first_byte;
-    EXPECT_EQ(region_levels(c.p).samples, c.want) << c.p.width << "x" << c.p.height;
+    const picture_levels got = region_levels(c.p);
+    EXPECT_EQ((std::vector<int>{got.samples[0], got.samples[1], got.samples[2], got.samples[3],
+                                got.darkest}),
+              c.want)
+        << c.p.width << "x" << c.p.height;
   }
-}
-
-// A picture of 200x40 at one level (cells of one pixel; quadrants of 80x16 = 1280 cells,
-// of which 12 may be brighter; 51 are 1% of all 5120) with a number of pixels at another
-// in the top left quadrant: its sample, and the darkest cells' level.
-TEST(ProbeDarkness, NearlyAllOfTheQuadrantAndTheDarkestCells) {
-  struct {
-    unsigned char level, other;
-    int others;
-    samples want;
-    int darkest;
-  } cases[] = {{16, 200, 0, all(16), 16},
-               {16, 200, 12, all(16), 16},
-               {16, 200, 13, {200, 16, 16, 16}, 16},
-               {16, 200, 1280, {200, 16, 16, 16}, 16},
-               {60, 5, 51, all(60), 5},
-               {60, 5, 50, all(60), 60}};
-  for (const auto& c : cases) {
-    std::vector<unsigned char> pic(200 * 40, c.level);
-    for (int i = 0; i < c.others; ++i) pic[(4 + i / 80) * 200 + 20 + i % 80] = c.other;
-    picture_levels got = region_levels(plane_of(pic.data(), 200, 40, 200));
-    EXPECT_EQ(got.samples, c.want) << c.others << " at " << int{c.other};
-    EXPECT_EQ(got.darkest, c.darkest) << c.others << " at " << int{c.other};
-  }
-}
-
-// A dark scene whose mean is black but which has a lit window is not black; noise
-// around black is averaged over cells (of 6x6 pixels in a picture 144 high, every
-// second pixel taken) before the percentile.
-TEST(ProbeDarkness, LitDetailsAndNoise) {
-  // Squares of 2x2 pixels of 12 and 28 by turns: a cell's 3x3 samples hold five of one and
-  // four of the other, so its mean is 19 or 21, where single pixels reach 28.
-  std::vector<unsigned char> pic(180 * 144);
-  for (int i = 0; i < 180 * 144; ++i) pic[i] = (i % 180 / 2 + i / 180 / 2) % 2 ? 28 : 12;
-  luma_plane p = plane_of(pic.data(), 180, 144, 180);
-  EXPECT_EQ(region_levels(p).samples, (samples{21, 21, 21, 21}));
-  // A lit window of 12x12 pixels (3% of the top right quadrant of 72x58 pixels, and two
-  // of its 120 cells wholly) lifts its sample to 180, though its mean stays dark (25).
-  for (int i = 0; i < 12 * 12; ++i) pic[(30 + i / 12) * 180 + 120 + i % 12] = 180;
-  EXPECT_EQ(region_levels(p).samples, (samples{21, 180, 21, 21}));
 }
 
 TEST(ProbeDarkness, AnySizeAndAlignment) {
@@ -226,47 +208,6 @@ TEST(ProbeAudioScale, FloorAndCeiling) {
   }
   for (double nothing : {0.0, -1.0, double{NAN}}) EXPECT_EQ(audio_value(nothing), 0u) << nothing;
   EXPECT_EQ(audio_value(INFINITY), AUDIO_VALUE_MAX);
-}
-
-// What cutspot makes of a recording whose windows have these levels (dB; below -900
-// digital silence): whether each of the probe levels counts as quiet.
-std::vector<bool> quiet_in(const std::vector<double>& recording,
-                           const std::vector<double>& probes) {
-  audio_range range;
-  for (double db : recording) {
-    std::uint32_t v = audio_value(db < -900 ? 0 : std::pow(10.0, db / 10));
-    range.audio_max = std::max(range.audio_max, v);
-    range.audio_min = std::min(range.audio_min, v);
-  }
-  finish_audio_range(&range);
-  EXPECT_EQ(is_gap_mode(range), false);
-  std::vector<bool> out;
-  for (double db : probes) {
-    std::uint32_t v = audio_value(std::pow(10.0, db / 10));
-    out.push_back(range.audio_scale * v < range.silence_threshold);
-  }
-  return out;
-}
-
-TEST(ProbeAudioScale, SilenceMeansSilence) {
-  // A digital recording: silence in the breaks, speech, spots. Silence and -76 dBFS are
-  // quiet; room tone at -74 and -66 dBFS, as under a pause in the dialogue, is not; and a
-  // burst at full scale changes nothing.
-  std::vector<double> probes = {-76, -74, -66, -50};
-  std::vector<bool> want = {true, false, false, false};
-  EXPECT_EQ(quiet_in({-1000, -20, -14}, probes), want);
-  EXPECT_EQ(quiet_in({-1000, -20, -14, 0}, probes), want);
-  // A quiet recording whose loudest window stays below the ceiling (-40 dBFS): the
-  // threshold comes down with it, -76 dBFS.
-  EXPECT_EQ(quiet_in({-1000, -40}, {-76.1, -75.9}), (std::vector<bool>{true, false}));
-  // An analog recording: hiss at -56 dBFS (its quietest window -56.5) is quiet up to
-  // 2.6 dB above its quietest window; room tone as loud as the hiss (3 dB more) is not;
-  // and a burst changes nothing here either.
-  for (double burst : {-14.0, 0.0}) {
-    EXPECT_EQ(quiet_in({-56.5, -56, -55.5, -20, -14, burst}, {-55.5, -54.0, -53.8, -53}),
-              (std::vector<bool>{true, true, false, false}))
-        << burst;
-  }
 }
 
 }  // namespace

@@ -61,7 +61,7 @@ struct OutputSafety : ::testing::Test {
 };
 
 // Another run's event file appears just before this one is put in place.
-int rename_after_another(const char* from, const char* to) {
+int rename_raced(const char* from, const char* to) {
   put(to, "another run's");
   return REAL_OUTPUT_CALLS.rename_noreplace(from, to);
 }
@@ -74,35 +74,9 @@ R failing(Args...) {
 template <int error>
 constexpr auto rename_error = failing<error, int, const char*, const char*>;
 constexpr auto no_noreplace = rename_error<EINVAL>;
-int no_noreplace_after_another(const char* from, const char* to) {
+int no_noreplace_raced(const char* from, const char* to) {
   put(to, "another run's");
   return no_noreplace(from, to);
-}
-
-TEST_F(OutputSafety, NeverReplacedWithoutForce) {
-  struct {
-    const char* what;
-    int (*noreplace)(const char*, const char*);
-    bool appears;
-  } cases[] = {
-      {"renameat2", REAL_OUTPUT_CALLS.rename_noreplace, false},
-      {"renameat2, another run first", rename_after_another, true},
-      {"no renameat2 in the file system", no_noreplace, false},
-      {"no renameat2 in the file system, another run first", no_noreplace_after_another, true},
-      {"no renameat2 in the kernel", rename_error<ENOSYS>, false},
-  };
-  for (const auto& c : cases) {
-    output_sys.rename_noreplace = c.noreplace;
-    output_file out;
-    std::string reason;
-    bool ok = write_new(false, &reason, &out);
-    EXPECT_EQ(ok, !c.appears) << c.what << ": " << reason;
-    EXPECT_EQ(out.exists, c.appears) << c.what;
-    EXPECT_EQ(content(path("a.evt")), c.appears ? "another run's" : "new") << c.what;
-    EXPECT_EQ(reason, c.appears ? path("a.evt") + " exists; use --force to replace it" : "");
-    EXPECT_EQ(names(), std::vector<std::string>{"a.evt"}) << c.what;
-    unlink(path("a.evt").c_str());
-  }
 }
 
 ssize_t write_short(int fd, const void* data, std::size_t size) {
@@ -111,43 +85,52 @@ ssize_t write_short(int fd, const void* data, std::size_t size) {
 constexpr auto write_fails = failing<EIO, ssize_t, int, const void*, std::size_t>;
 constexpr auto fsync_fails = failing<EIO, int, int>;
 
-TEST_F(OutputSafety, EveryFailedCallFailsAndLeavesNothing) {
-  const auto NOREPLACE = REAL_OUTPUT_CALLS.rename_noreplace;
-  const std::string EIO_TEXT = "cannot write the event file: Input/output error",
+TEST_F(OutputSafety, NeverReplacedWithoutForceAndNothingLeftByFailures) {
+  const auto [W, F, R, NOREPLACE] = REAL_OUTPUT_CALLS;
+  const std::string EXISTS = path("a.evt") + " exists; use --force to replace it",
+                    EIO_TEXT = "cannot write the event file: Input/output error",
                     EXDEV_TEXT = "cannot write " + path("a.evt") + ": Invalid cross-device link",
                     EACCES_TEXT = "cannot write " + path("a.evt") + ": Permission denied";
+  const std::string NEW = "new", ANOTHER = "another run's";
   struct {
     const char* what;
     output_calls calls;
     bool replace;
     std::string reason;  // Empty: succeeds.
+    std::string left;    // a.evt's content; empty: no a.evt.
   } cases[] = {
-      {"short writes", {write_short, ::fsync, ::rename, NOREPLACE}, false, ""},
-      {"write", {write_fails, ::fsync, ::rename, NOREPLACE}, false, EIO_TEXT},
-      {"fsync", {::write, fsync_fails, ::rename, NOREPLACE}, false, EIO_TEXT},
-      {"fsync, --force", {::write, fsync_fails, ::rename, NOREPLACE}, true, EIO_TEXT},
-      {"rename, --force", {::write, ::fsync, rename_error<EXDEV>, NOREPLACE}, true, EXDEV_TEXT},
-      {"renameat2", {::write, ::fsync, ::rename, rename_error<EACCES>}, false, EACCES_TEXT},
-      {"after the claim", {::write, ::fsync, rename_error<EXDEV>, no_noreplace}, false, EXDEV_TEXT},
+      {"renameat2", {W, F, R, NOREPLACE}, false, "", NEW},
+      {"renameat2, raced by another run", {W, F, R, rename_raced}, false, EXISTS, ANOTHER},
+      {"no renameat2 in the file system", {W, F, R, no_noreplace}, false, "", NEW},
+      {"no renameat2 in the file system, raced",
+       {W, F, R, no_noreplace_raced},
+       false,
+       EXISTS,
+       ANOTHER},
+      {"no renameat2 in the kernel", {W, F, R, rename_error<ENOSYS>}, false, "", NEW},
+      {"short writes", {write_short, F, R, NOREPLACE}, false, "", NEW},
+      {"write", {write_fails, F, R, NOREPLACE}, false, EIO_TEXT, ""},
+      {"fsync", {W, fsync_fails, R, NOREPLACE}, false, EIO_TEXT, ""},
+      {"fsync, --force", {W, fsync_fails, R, NOREPLACE}, true, EIO_TEXT, ""},
+      {"rename, --force", {W, F, rename_error<EXDEV>, NOREPLACE}, true, EXDEV_TEXT, ""},
+      {"renameat2 fails", {W, F, R, rename_error<EACCES>}, false, EACCES_TEXT, ""},
+      {"after the claim", {W, F, rename_error<EXDEV>, no_noreplace}, false, EXDEV_TEXT, ""},
   };
   for (const auto& c : cases) {
     output_sys = c.calls;
     std::string reason;
-    bool ok = false;
     {
       output_file out;  // Removes what a failure left as it goes out of scope.
-      ok = write_new(c.replace, &reason, &out);
-      EXPECT_FALSE(out.exists) << c.what;
+      EXPECT_EQ(write_new(c.replace, &reason, &out), c.reason.empty()) << c.what;
+      EXPECT_EQ(out.exists, c.reason == EXISTS) << c.what;
     }
-    EXPECT_EQ(ok, c.reason.empty()) << c.what;
     EXPECT_EQ(reason, c.reason) << c.what;
-    if (c.reason.empty()) {
-      EXPECT_EQ(content(path("a.evt")), "new") << c.what;
-      struct stat st;
-      EXPECT_TRUE(stat(path("a.evt").c_str(), &st) == 0 && (st.st_mode & 0777) == 0604);
-      unlink(path("a.evt").c_str());
-    }
-    EXPECT_TRUE(names().empty()) << c.what;
+    EXPECT_EQ(names(), std::vector<std::string>(c.left.empty() ? 0 : 1, "a.evt")) << c.what;
+    EXPECT_EQ(content(path("a.evt")), c.left) << c.what;
+    struct stat st;
+    EXPECT_TRUE(c.left != NEW ||
+                (stat(path("a.evt").c_str(), &st) == 0 && (st.st_mode & 0777) == 0604));
+    unlink(path("a.evt").c_str());
   }
 }
 
@@ -213,20 +196,17 @@ TEST_F(OutputSafety, TemporariesOfKilledRunsAreRemoved) {
     }
     if (!c.removed) kept.push_back(c.name);
   }
-  ASSERT_EQ(mkdir(path(".cutspot-probe-ffffff").c_str(), 0700), 0);
-  kept.push_back(".cutspot-probe-ffffff");
   std::sort(kept.begin(), kept.end());
   EXPECT_EQ(remove_stale_temporaries(dir.string(), now), 1);
   EXPECT_EQ(names(), kept);
 
   // A new run removes them too, and holds the lock on its own.
-  put(path(".cutspot-probe-gggggg"), "x");
   struct timespec old[2] = {{now - 3600, 0}, {now - 3600, 0}};
-  ASSERT_EQ(utimensat(AT_FDCWD, path(".cutspot-probe-gggggg").c_str(), old, 0), 0);
+  ASSERT_EQ(utimensat(AT_FDCWD, path(".cutspot-probe-bbbbbb").c_str(), old, 0), 0);
   output_file out;
   std::string reason;
   ASSERT_TRUE(open_output(path("a.evt"), false, 022, &out, &reason)) << reason;
-  EXPECT_FALSE(std::filesystem::exists(path(".cutspot-probe-gggggg")));
+  EXPECT_FALSE(std::filesystem::exists(path(".cutspot-probe-bbbbbb")));
   ASSERT_EQ(utimensat(AT_FDCWD, out.temp_name.c_str(), old, 0), 0);
   EXPECT_EQ(remove_stale_temporaries(dir.string(), now), 0);
   EXPECT_TRUE(std::filesystem::exists(out.temp_name));
